@@ -1,0 +1,21 @@
+# lumvex_test(<file.cpp> [LABELS ...]): one test executable per test file, so a
+# failing or unfinished file never stops the others from building.
+function(lumvex_test src)
+  cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  get_filename_component(dir ${src} DIRECTORY)
+  get_filename_component(name ${src} NAME_WE)
+  file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  string(REPLACE "/" "_" prefix "${rel}")
+  if(prefix)
+    set(target "t_${prefix}_${name}")
+  else()
+    set(target "t_${name}")
+  endif()
+  add_executable(${target} ${src})
+  target_compile_options(${target} PRIVATE ${LUMVEX_WARNINGS})
+  target_link_libraries(${target} PRIVATE lumvex_testsupport ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE
+    LUMVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}" LUMVEX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  include(GoogleTest)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,88 @@
+// The measurements in memory and their companions: ChannelData, ExportData,
+// the raw download buffer, the channel-code tables and the test
+// identification texts. All are sized once for the largest download and
+// reused by every download, reprocessing and file read.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace lumvex {
+
+constexpr size_t kChannelDataValues = 23'000'000;  // floats
+constexpr int kMaxRecords = 250'001;
+constexpr int kMaxRecordWords = 232;
+constexpr size_t kRawWords = 58'000'232;  // 250,001 records of 232 words
+constexpr int kMaxChannels = 91;          // time column + 90 data columns
+constexpr int kCodeSlots = 90;
+
+// A fixed-size buffer whose memory is not touched until used, so that a test
+// can build a fresh station without paying for hundreds of megabytes.
+template <typename T>
+struct FixedBuffer {
+  explicit FixedBuffer(size_t n) : data(new T[n]), size(n) {}  // uninitialised on purpose
+  T& operator[](size_t i) { return data[i]; }
+  const T& operator[](size_t i) const { return data[i]; }
+  T* begin() { return data.get(); }
+  std::unique_ptr<T[]> data;
+  size_t size;
+};
+
+// Rows of ChannelCount single-precision values; column 0 is the time in ms.
+struct ChannelTable {
+  ChannelTable() : values(kChannelDataValues) {}
+  FixedBuffer<float> values;
+  int SampleCount = 0;
+  int ChannelCount = 0;
+  float& at(int row, int col) { return values[static_cast<size_t>(row) * ChannelCount + col]; }
+  float at(int row, int col) const { return values[static_cast<size_t>(row) * ChannelCount + col]; }
+};
+
+// The layout of the current type (set by the screen set-up or a file reader).
+struct Layout {
+  int LedCount = 0;
+  int AxesPerLed = 0;
+  int SensorChannelCount = 0;
+  int transformWidth = 0;  // coordinate-transform width: 6 for WorldSID, else AxesPerLed
+};
+
+// A 16-character ISO MME channel code in a 25-byte slot.
+using CodeSlot = std::array<char, 25>;
+
+struct ChannelCodeTables {
+  std::array<CodeSlot, kCodeSlots> ChannelCodes{};
+  std::array<std::array<char, 128>, kCodeSlots> PlotNames{};
+  std::array<std::array<char, 50>, 9> DummyTypeNames{};
+  char DataFilterCode = '0';
+};
+
+struct TestIdentification {
+  std::string AtdText;
+  std::string TestTimeText;
+  std::string TestDateIso;     // YYYY-MM-DD
+  std::string TestDateUs;      // MM-DD-YYYY
+  std::string TestDateDotted;  // DD.MM.YYYY
+  std::string TestCommentText;
+  std::string CurrentFileName;
+};
+
+struct MeasurementData {
+  ChannelTable ChannelData;
+  ChannelTable ExportData;
+  double SampleIntervalMs = 0.1;
+  float StartTimeMs = 0;
+  std::array<float, kMaxChannels> ChannelOffsets{};
+  Layout layout;
+  int RawPresent = 0;
+  int RawSaved = 1;
+  int AlreadyZeroed = 0;
+  FixedBuffer<uint16_t> RawWords{kRawWords};
+  int RawRecordCount = 0;  // records held in RawWords
+  ChannelCodeTables codes;
+  TestIdentification ident;
+};
+
+}  // namespace lumvex

@@ -1,0 +1,62 @@
+// The connection session with one unit: link, recording status, identity of
+// the unit and the run flags of the cooperative loops.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace lumvex {
+
+class Transport;  // platform/transport.h
+
+enum UnitStatus : int {
+  StatusDisconnected = -1,
+  StatusReady = 0,
+  StatusPreTrigger = 1,
+  StatusPostTrigger = 2,
+  StatusDataHeld = 3,
+};
+
+enum LinkKind : int { LinkSerial = 0, LinkEthernet = 1 };
+
+enum DummyTypeValue : int {
+  DummyPolar = 0,
+  DummyHybridIII5th = 1,
+  DummyHybridIII50th = 2,
+  DummySIDIIs = 3,
+  DummyBallistic = 4,
+  DummyWorldSID50th = 5,
+  DummyHybridIII50th3D = 6,
+  DummyWorldSID5th = 7,
+};
+
+inline bool isWorldSid(int dummyType) {
+  return dummyType == DummyWorldSID50th || dummyType == DummyWorldSID5th;
+}
+
+struct SessionState {
+  std::shared_ptr<Transport> linkHandle;  // open link to the unit; null when closed
+  bool resourceManager = false;           // opened with the link, closed with it
+  LinkKind linkKind = LinkSerial;
+  int unitStatus = StatusDisconnected;
+  int needsScreenSetup = -1;
+  int DummyType = 0;
+  int IsLX2 = 0;
+  int configValid = 0;
+  std::array<uint8_t, 256> unitConfig{};
+  int TriggerSetting = 0;
+  int triggerInvalid = 0;
+  int triggerCheckSupported = 0;
+  std::string SerialNumberText;
+  std::string calDate;  // up to 35 characters
+  std::string DirectionText;
+  int demoRunning = 0, ioCheckRunning = 0, triggerTestRunning = 0;
+  int SoftwareTriggerOffset = 0;
+  int ReprocessRequested = 0;
+  std::string CurrentDataPath;        // up to 1023 characters
+  bool cableDisconnectPanel = false;  // the cable-disconnect prompt is shown
+};
+
+}  // namespace lumvex

@@ -1,0 +1,32 @@
+// The Station: every process-wide record of the program, owned by one object
+// made in main() (or by a test) and passed by reference. No hidden globals.
+#pragma once
+
+#include "core/data.h"
+#include "core/session.h"
+#include "core/settings.h"
+#include "platform/model.h"
+#include "platform/operator.h"
+
+#include <array>
+#include <string>
+
+namespace lumvex {
+
+struct Station {
+  explicit Station(Operator& op) : ui(&op) {}
+  Station(const Station&) = delete;
+  Station& operator=(const Station&) = delete;
+
+  Model model;
+  Operator* ui;
+  SessionState session;
+  IniSettings ini;
+  MeasurementData data;
+  // Per-LED starting estimates of the raw conversion: 9 LED pairs by 6 values.
+  std::array<std::array<double, 6>, 9> conversionStart{};
+  std::string workDir = ".";  // folder of the configuration and list files
+  bool quitRequested = false;
+};
+
+}  // namespace lumvex

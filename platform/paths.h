@@ -1,0 +1,23 @@
+// Paths on this platform: '/' separates folders wherever the station's file
+// rules speak of a backslash. Every split and join of a path goes through here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lumvex {
+
+constexpr char kPathSeparator = '/';
+
+// Folder part of a path, without the trailing separator ("" when none).
+std::string pathFolder(std::string_view path);
+// File part of a path (after the last separator).
+std::string pathFileName(std::string_view path);
+// Joins folder and name with one separator ("" folder gives name).
+std::string pathJoin(std::string_view folder, std::string_view name);
+// Position of the last '.' of the file part, or npos.
+size_t pathLastDot(std::string_view path);
+// The file part without its extension.
+std::string pathStem(std::string_view path);
+
+}  // namespace lumvex
