@@ -1,0 +1,70 @@
+// One place that ties the control names to their callbacks, so the front ends
+// only ever call Model::commit. Every control callback acts on a commit event
+// only (a right-click is ignored) unless its section says otherwise.
+#include "core/callbacks.h"
+
+namespace lumvex {
+namespace {
+
+// Binds c so that its callback runs fn(st) on a commit event only.
+template <typename Fn>
+void onCommit(Station& st, Ctl c, Fn fn) {
+  st.model.bind(c, [&st, fn](const Event& e) {
+    if (e.kind == EventKind::Commit) fn(st);
+  });
+}
+
+void bindStartup(Station& st) {
+  // start-up, page change, main-window events, test comment, copyright button
+  (void)st;
+}
+
+void bindSession(Station& st) {
+  // connect / disconnect, status timer, cable-disconnect prompt
+  (void)st;
+}
+
+void bindIdentification(Station& st) {
+  // trigger selector, side selector, ISO test object and position
+  (void)st;
+}
+
+void bindRecording(Station& st) {
+  // arm, disarm, software trigger, buffer type, erase, battery
+  (void)st;
+}
+
+void bindDownload(Station& st) {
+  // download, raw dump, current positions
+  (void)st;
+}
+
+void bindExport(Station& st) {
+  // export page
+  (void)st;
+}
+
+void bindPlot(Station& st) {
+  // plot page, file reading
+  (void)st;
+}
+
+void bindMaintenance(Station& st) {
+  // diagnostics, live display, LED configuration, autocheck, discovery, uploads
+  (void)st;
+}
+
+}  // namespace
+
+void BindCallbacks(Station& st) {
+  bindStartup(st);
+  bindSession(st);
+  bindIdentification(st);
+  bindRecording(st);
+  bindDownload(st);
+  bindExport(st);
+  bindPlot(st);
+  bindMaintenance(st);
+}
+
+}  // namespace lumvex
