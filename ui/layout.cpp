@@ -122,8 +122,8 @@ void layoutIdentity(Model& m) {
 }
 
 void layoutLedTable(Model& m) {
-  table(m, Ctl::LED_TABLE, "LED Setup", kMaxLeds,
-        {"LED", "Rib", "Position", "ISO Code", "X (mm)", "Y (mm)", "Z (mm)"}, false);
+  table(m, Ctl::LED_TABLE, "", kMaxLeds, {"LED", "Rib", "Position", "ISO Code", "X (mm)", "Y (mm)", "Z (mm)"},
+        false);
   numberRows(m, Ctl::LED_TABLE);
   m.setLabel(Ctl::TESTOBJECT, "ISO Test Object");
   m.clearItems(Ctl::TESTOBJECT);
@@ -301,7 +301,7 @@ void layoutPopups(Model& m) {
   m.setLabel(Ctl::DISC_BUTTON, "DISCONNECT NOW");
   m.setLabel(Ctl::STAY_CONN_BUTT, "STAY CONNECTED");
 
-  display(m, Ctl::FINDER_MSG, "");
+  m.setText(Ctl::FINDER_MSG, "");
   m.setLabel(Ctl::FINDER_LIST, "IP Address To Change");
   m.clearItems(Ctl::FINDER_LIST);
   field(m, Ctl::FINDER_NEWIP, "New IP Address", "192.168.0.");
@@ -313,7 +313,7 @@ void layoutPopups(Model& m) {
             "To Exit without changing an IP address click \"OK\"\n"
             "The Lumvex Addresses found will be added to the address list");
 
-  display(m, Ctl::ADAPTOR_MSG, "");
+  m.setText(Ctl::ADAPTOR_MSG, "");
   m.setLabel(Ctl::ADAPTOR_LIST, "Network Adaptors");
   m.clearItems(Ctl::ADAPTOR_LIST);
   m.setLabel(Ctl::OKBUTTON, "OK");
