@@ -254,6 +254,8 @@ class ListView : public ControlView {
 
 // ---------------------------------------------------------------- tables
 
+constexpr int kShortTable = 3;  // rows
+
 class TableView : public ControlView {
  public:
   TableView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent) : ControlView(m, c), commit_(commit) {
@@ -291,12 +293,26 @@ class TableView : public ControlView {
     table_->setHorizontalHeaderLabels(titles);
     table_->setEditTriggers(k.indicator ? QAbstractItemView::NoEditTriggers
                                         : QAbstractItemView::AllEditTriggers);
+    fitHeight(rows);
     for (int r = 0; r < rows; ++r)
       for (int j = 0; j < cols; ++j)
         renderCell(r, j, j < static_cast<int>(k.cells[r].size()) ? &k.cells[r][j] : nullptr);
   }
 
  private:
+  // A table of a few rows (the limits) is as tall as its rows; longer ones fill their column.
+  void fitHeight(int rows) {
+    if (rows > kShortTable) {
+      table_->setMinimumHeight(120);
+      table_->setMaximumHeight(QWIDGETSIZE_MAX);
+      return;
+    }
+    int h = table_->horizontalHeader()->sizeHint().height() +
+            rows * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth() + 2;
+    table_->setMinimumHeight(h);
+    table_->setMaximumHeight(h);
+  }
+
   void renderCell(int r, int j, const Cell* cell) {
     static const Cell kBlank{};
     const Cell& cl = cell ? *cell : kBlank;

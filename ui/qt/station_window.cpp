@@ -40,9 +40,9 @@ class PanelDialog : public QDialog {
   Panel panel_;
 };
 
-bool growsWithPage(Ctl c) {
+bool growsWithPage(const Model& m, Ctl c) {
   CtlKind k = controlKind(c);
-  return k == CtlKind::Graph || k == CtlKind::Table;
+  return k == CtlKind::Graph || (k == CtlKind::Table && m.rows(c) > 3);
 }
 
 }  // namespace
@@ -120,7 +120,7 @@ QWidget* StationWindow::buildPanel(Panel p, QWidget* host) {
         grid->addWidget(view->caption(), row, 0);
         grid->addWidget(view->input(), row, 1);
       }
-      if (growsWithPage(c)) {
+      if (growsWithPage(model_, c)) {
         grid->setRowStretch(row, 1);
         boxGrows = true;
       }
