@@ -7,6 +7,7 @@
 #include "core/callbacks.h"
 #include "core/config.h"
 #include "support/testing.h"
+#include "ui/layout.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,7 @@ struct Startup : ::testing::Test {
 TEST_F(Startup, ShippedFilesStartSilentlyAndSetThePageZeroValues) {
   writeFile(dir.file(kTestObjectFileName), readFile(sourcePath("config/isotestobject.txt")));
   st.conversionStart[8][5] = 3.5;
+  LoadMainLayout(st.model);  // the window's ranges hold the shipped values
   ASSERT_EQ(StartStation(st), 0);
   EXPECT_TRUE(op.transcript.empty());
   EXPECT_EQ(st.model.intValue(Ctl::CIRC_LIN_BUT), 0);
