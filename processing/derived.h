@@ -1,10 +1,13 @@
 // WorldSID derived channels: the error-code runs of an LED, the IR-TRACC
 // equivalents of the six ribs (columns 61..72) and the length change of the 18
 // LEDs (columns 73..90). After a WorldSID data set has been assembled (or a
-// raw file reprocessed) the caller runs, in this order:
-//   IRTraccCalcs(st);                      // 61 -> 73 columns
-//   CalcChannelOffsets(st.data);           // when the assembly's rule asks for it
-//   LengthCalcs(st);                       // 73 -> 91 columns
+// raw file reprocessed) into 61 columns with its LED codes built, the caller
+// runs, in this order:
+//   IRTraccCalcs(st);             // 61 -> 73 columns, codes 60..71, " w/IRT"
+//   CalcChannelOffsets(st.data);  // the assembly does this only when StartTimeMs <= -10
+//                                 // or SampleCount >= 100
+//   LengthCalcs(st);              // 73 -> 91 columns, codes 72..89, " w/Length Change",
+//                                 // offsets recomputed
 #pragma once
 
 #include "core/data.h"
