@@ -1,6 +1,7 @@
 #include "sim_station.h"
 
 #include "core/callbacks.h"
+#include "core/session_ops.h"
 #include "sim/commands.h"
 
 #include <chrono>
@@ -19,6 +20,8 @@ SimStation::SimStation(int restingMs, sim::CommandTable table, bool defaultTable
   BindCallbacks(st);
   st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
   st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
+  // The screen a freshly laid-out window shows: nothing connected.
+  CtrlScreens(st);
 }
 
 SimStation::~SimStation() {
