@@ -17,5 +17,8 @@ function(lumvex_test src)
   target_compile_definitions(${target} PRIVATE
     LUMVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}" LUMVEX_BINARY_DIR="${CMAKE_BINARY_DIR}")
   include(GoogleTest)
+  if(NOT T_LABELS)
+    set(T_LABELS "${prefix}")
+  endif()
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()

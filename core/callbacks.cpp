@@ -4,6 +4,8 @@
 #include "core/callbacks.h"
 
 #include "core/session_ops.h"
+#include "core/startup.h"
+#include "files/export.h"
 
 namespace lumvex {
 namespace {
@@ -18,7 +20,14 @@ void onCommit(Station& st, Ctl c, Fn fn) {
 
 void bindStartup(Station& st) {
   // start-up, page change, main-window events, test comment, copyright button
-  (void)st;
+  onCommit(st, Ctl::CONNECTION, CONNECT_TYPE);
+  onCommit(st, Ctl::IPSELECT, IPSELECT);
+  onCommit(st, Ctl::COPYWRITEBUT, COPYWRITEBUT);
+  onCommit(st, Ctl::REPROCESS_BUTTON, REPROCESS_BUTTON);
+  st.model.bind(Ctl::TAB, [&st](const Event& e) {
+    if (e.kind == EventKind::TabChanged) TAB(st, e.data);
+  });
+  st.model.bindPanel([&st](Panel p, const Event& e) { PANELCB(st, p, e); });
 }
 
 void bindSession(Station& st) {
@@ -48,7 +57,8 @@ void bindDownload(Station& st) {
 
 void bindExport(Station& st) {
   // export page
-  (void)st;
+  onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
+  onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
 }
 
 void bindPlot(Station& st) {
