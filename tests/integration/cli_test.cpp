@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 
@@ -21,9 +22,12 @@ struct CliRun {
   std::string out, err;
 };
 
-// Runs lumvex-cli with args in a fresh working folder.
+// Runs lumvex-cli with args in a fresh working folder holding the
+// configuration files installed beside the program.
 CliRun cli(const std::string& args) {
   lumvex::testing::TempDir dir;
+  for (const auto& e : std::filesystem::directory_iterator(lumvex::testing::sourcePath("config")))
+    std::filesystem::copy(e.path(), dir.path());
   std::string errFile = dir.file("stderr.txt");
   std::string cmd =
       "cd '" + dir.path() + "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + " 2>'" + errFile + "'";
@@ -89,6 +93,14 @@ TEST(Cli, TheCommunicationErrorBoxIsAnsweredDisconnect) {
   EXPECT_EQ(r.err,
             "Communication Error: Communication Error with Lumvex\rPress continue to try again, or press "
             "Disconnect [Disconnect]\nError: Could not open the COM port\n");
+}
+
+TEST(Cli, WithoutItsConfigurationTheStationDoesNotStart) {
+  lumvex::testing::TempDir dir;
+  std::string cmd =
+      "cd '" + dir.path() + "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' --host 127.0.0.1 status 2>/dev/null";
+  int st = std::system(cmd.c_str());
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1);
 }
 
 TEST(Cli, BadUsageIsRefused) {
