@@ -39,8 +39,6 @@ int status(CliContext& c) {
 int CliConnect(CliContext& c) {
   Station& st = c.st;
   Model& m = st.model;
-  if (m.itemCount(Ctl::CONNECTION) < 2) m.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}});
-  if (m.itemCount(Ctl::COMPORT) == 0) LabelComPorts(st);
   if (c.opt.timeoutMs > 0) st.session.restingTimeoutMs = c.opt.timeoutMs;
   if (!c.opt.serial.empty()) {
     int n = comPortNumber(c.opt.serial);
@@ -48,6 +46,7 @@ int CliConnect(CliContext& c) {
       std::fprintf(stderr, "lumvex-cli: --serial wants COMn, not \"%s\"\n", c.opt.serial.c_str());
       return -1;
     }
+    LabelComPorts(st);
     m.setIndex(Ctl::CONNECTION, 1);
     // Ports past the selector's twelve entries are still reachable from here.
     m.edit(Ctl::COMPORT).index = n - 1;

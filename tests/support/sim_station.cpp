@@ -1,7 +1,7 @@
 #include "sim_station.h"
 
 #include "core/callbacks.h"
-#include "core/session_ops.h"
+#include "ui/layout.h"
 #include "sim/commands.h"
 
 #include <chrono>
@@ -17,11 +17,9 @@ SimStation::SimStation(int restingMs, sim::CommandTable table, bool defaultTable
   port = simulator->listenTcp("127.0.0.1", 0);
   if (port <= 0 || !simulator->start()) throw std::runtime_error("simulator did not start");
   st.session.restingTimeoutMs = restingMs;
+  LoadMainLayout(st.model);
   BindCallbacks(st);
-  st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
   st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
-  // The screen a freshly laid-out window shows: nothing connected.
-  CtrlScreens(st);
 }
 
 SimStation::~SimStation() {
