@@ -5,7 +5,7 @@
 #include "core/callbacks.h"
 #include "link/info.h"
 #include "link/link.h"
-#include "support/sim_station.h"
+#include "support/drive_station.h"
 #include "ui/screens.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +14,12 @@
 #include <thread>
 
 using namespace lumvex;
-using lumvex::testing::SimStation;
+using lumvex::testing::DriveStation;
 
 namespace {
 
-struct Session : SimStation {
-  explicit Session(Props props) : SimStation(props) {
+struct Session : DriveStation {
+  explicit Session(Props props) : DriveStation(props) {
     BindCallbacks(st);
     st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
     st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));

@@ -4,12 +4,12 @@
 // window limits, the side and the clock.
 #include "link/info.h"
 
-#include "support/sim_station.h"
+#include "support/drive_station.h"
 
 #include <gtest/gtest.h>
 
 using namespace lumvex;
-using lumvex::testing::SimStation;
+using lumvex::testing::DriveStation;
 
 namespace {
 
@@ -25,14 +25,14 @@ const std::vector<std::string> kAll = {"0", "1", "2", "3"};
 }  // namespace
 
 TEST(GetLXinfo, FillsTheIdentityFieldsAndTheRecordedWindow) {
-  SimStation s({{"type", "WorldSID"},
-                {"serial", "150"},
-                {"firmware", "V7.1"},
-                {"caldate", "01-Feb-2023"},
-                {"comment",
-                 "sled 12\x03"
-                 "4_a"}},
-               3);
+  DriveStation s({{"type", "WorldSID"},
+                  {"serial", "150"},
+                  {"firmware", "V7.1"},
+                  {"caldate", "01-Feb-2023"},
+                  {"comment",
+                   "sled 12\x03"
+                   "4_a"}},
+                 3);
   ASSERT_TRUE(s.connect());
   ASSERT_EQ(GetLXinfo(s.st), 0);
   const Model& m = s.st.model;
@@ -54,7 +54,7 @@ TEST(GetLXinfo, FillsTheIdentityFieldsAndTheRecordedWindow) {
 }
 
 TEST(GetLXinfo, SerialBelow100OffersAllFourCodesAndAcceptsCode3) {
-  SimStation s({{"serial", "57"}, {"firmware", "V6"}, {"trigger", "3"}});
+  DriveStation s({{"serial", "57"}, {"firmware", "V6"}, {"trigger", "3"}});
   ASSERT_TRUE(s.connect());
   ASSERT_EQ(GetLXinfo(s.st), 0);
   EXPECT_EQ(triggerValues(s.st.model), kAll);
@@ -65,7 +65,7 @@ TEST(GetLXinfo, SerialBelow100OffersAllFourCodesAndAcceptsCode3) {
 }
 
 TEST(GetLXinfo, NonLx2Serial150ReportingCode2IsInvalid) {
-  SimStation s({{"serial", "150"}, {"firmware", "V6"}, {"trigger", "2"}});
+  DriveStation s({{"serial", "150"}, {"firmware", "V6"}, {"trigger", "2"}});
   ASSERT_TRUE(s.connect());
   ASSERT_EQ(GetLXinfo(s.st), 0);
   EXPECT_EQ(s.st.session.triggerInvalid, 1);
@@ -89,7 +89,7 @@ TEST(GetLXinfo, NonLx2Serial150ReportingCode2IsInvalid) {
 }
 
 TEST(GetLXinfo, NegativeCodeIsInvalidToo) {
-  SimStation s({{"serial", "57"}, {"firmware", "V6"}, {"trigger", "-1"}});
+  DriveStation s({{"serial", "57"}, {"firmware", "V6"}, {"trigger", "-1"}});
   ASSERT_TRUE(s.connect());
   ASSERT_EQ(GetLXinfo(s.st), 0);
   EXPECT_EQ(s.st.session.triggerInvalid, 1);
@@ -98,7 +98,7 @@ TEST(GetLXinfo, NegativeCodeIsInvalidToo) {
 
 TEST(GetLXinfo, Lx2OffersDifferentialOnlyWithConfigurationBit) {
   {
-    SimStation s({{"serial", "150"}, {"firmware", "LX2 V8"}, {"config.flags", "32"}, {"trigger", "2"}});
+    DriveStation s({{"serial", "150"}, {"firmware", "LX2 V8"}, {"config.flags", "32"}, {"trigger", "2"}});
     ASSERT_TRUE(s.connect());
     ASSERT_EQ(GetLXinfo(s.st), 0);
     EXPECT_EQ(s.st.session.IsLX2, 1);
@@ -110,7 +110,7 @@ TEST(GetLXinfo, Lx2OffersDifferentialOnlyWithConfigurationBit) {
   {
     // Bit 0x20 clear (other bits set): codes up to 3 are accepted, only the
     // two edge entries are offered.
-    SimStation s({{"serial", "150"}, {"firmware", "LX2 V8"}, {"config.flags", "65503"}, {"trigger", "3"}});
+    DriveStation s({{"serial", "150"}, {"firmware", "LX2 V8"}, {"config.flags", "65503"}, {"trigger", "3"}});
     ASSERT_TRUE(s.connect());
     ASSERT_EQ(GetLXinfo(s.st), 0);
     EXPECT_EQ(s.st.session.triggerInvalid, 0);
@@ -120,7 +120,7 @@ TEST(GetLXinfo, Lx2OffersDifferentialOnlyWithConfigurationBit) {
 }
 
 TEST(GetConfig, ShortBlockFailsAndLeavesZerosAndLineModeRestored) {
-  SimStation s({{"serial", "150"}, {"firmware", "LX2 V8"}, {"config.bytes", "255"}, {"trigger", "2"}});
+  DriveStation s({{"serial", "150"}, {"firmware", "LX2 V8"}, {"config.bytes", "255"}, {"trigger", "2"}});
   ASSERT_TRUE(s.connect());
   s.st.session.unitConfig.fill(0xAA);
   s.st.session.configValid = 1;
@@ -137,7 +137,7 @@ TEST(GetConfig, ShortBlockFailsAndLeavesZerosAndLineModeRestored) {
 }
 
 TEST(GetLXinfo, BadTypeReplyStopsIdentification) {
-  SimStation s;
+  DriveStation s;
   ASSERT_TRUE(s.connect());
   s.sim.addFault({lumvex::sim::FaultKind::CorruptChecksum, "WHO_ARE_YOU"});
   EXPECT_EQ(GetLXinfo(s.st), -1);
@@ -146,7 +146,7 @@ TEST(GetLXinfo, BadTypeReplyStopsIdentification) {
 }
 
 TEST(GetLXinfo, BadTriggerReplyOnlySkipsTheTriggerStep) {
-  SimStation s({{"comment", "abc"}});
+  DriveStation s({{"comment", "abc"}});
   ASSERT_TRUE(s.connect());
   s.sim.addFault({lumvex::sim::FaultKind::WrongName, "GETTRIGGER"});
   EXPECT_EQ(GetLXinfo(s.st), 0);
@@ -155,7 +155,7 @@ TEST(GetLXinfo, BadTriggerReplyOnlySkipsTheTriggerStep) {
 }
 
 TEST(GetLXinfo, UnknownTriggerCheckMeansNoTriggerTest) {
-  SimStation s({{"triggercheck", "0"}});
+  DriveStation s({{"triggercheck", "0"}});
   ASSERT_TRUE(s.connect());
   s.st.session.triggerCheckSupported = 1;
   ASSERT_EQ(GetLXinfo(s.st), 0);
@@ -164,7 +164,7 @@ TEST(GetLXinfo, UnknownTriggerCheckMeansNoTriggerTest) {
 }
 
 TEST(GetLXinfo, LostLinkFailsInsteadOfReportingAnIdentification) {
-  SimStation s;
+  DriveStation s;
   ASSERT_TRUE(s.connect());
   s.sim.addFault({lumvex::sim::FaultKind::DropAtCommand, "SERIAL_NUMBER"});
   EXPECT_EQ(GetLXinfo(s.st), -1);
@@ -172,7 +172,7 @@ TEST(GetLXinfo, LostLinkFailsInsteadOfReportingAnIdentification) {
 }
 
 TEST(DumpInfo, NoDataOpensTheWindowLimits) {
-  SimStation s;
+  DriveStation s;
   ASSERT_TRUE(s.connect());
   ASSERT_EQ(DumpInfo(s.st), 0);
   EXPECT_EQ(s.st.model.text(Ctl::DATA_STRT), "0");
@@ -184,7 +184,7 @@ TEST(DumpInfo, NoDataOpensTheWindowLimits) {
 }
 
 TEST(TestComment, HashReachesTheUnitAsThreeAndComesBackAsHash) {
-  SimStation s;
+  DriveStation s;
   ASSERT_TRUE(s.connect());
   s.st.model.setText(Ctl::TESTINFO, "run #7, left");
   TESTINFO(s.st);
@@ -207,7 +207,7 @@ TEST(TestComment, EightyCharactersStayEightyOneAreCutTo79) {
 }
 
 TEST(TestComment, UnitWithoutCommentPromptIsReported) {
-  SimStation s({{"comment.refuse", "1"}});
+  DriveStation s({{"comment.refuse", "1"}});
   ASSERT_TRUE(s.connect());
   s.st.model.setText(Ctl::TESTINFO, "x");
   SetTestComment(s.st);
@@ -218,7 +218,7 @@ TEST(TestComment, UnitWithoutCommentPromptIsReported) {
 }
 
 TEST(TriggerSet, RefusalIsReported) {
-  SimStation s({{"trigger.refuse", "1"}});
+  DriveStation s({{"trigger.refuse", "1"}});
   ASSERT_TRUE(s.connect());
   s.st.model.setItems(Ctl::TRIGGER_SET, {{"Rising Edge", "0"}}, 0);
   EXPECT_EQ(TriggerSet(s.st), -1);
@@ -227,7 +227,7 @@ TEST(TriggerSet, RefusalIsReported) {
 }
 
 TEST(Direction, SideSetsSelectorAndText) {
-  SimStation s({{"side", "RIGHT"}});
+  DriveStation s({{"side", "RIGHT"}});
   ASSERT_TRUE(s.connect());
   s.st.model.setItems(Ctl::LX_DIRECTION, {{"Left Side", "LE"}, {"Right Side", "RI"}}, 0);
   ASSERT_EQ(Direction(s.st), 0);
@@ -239,7 +239,7 @@ TEST(Direction, SideSetsSelectorAndText) {
 }
 
 TEST(SetTime, SendsSecondsSince1970AndReportsRefusal) {
-  SimStation s;
+  DriveStation s;
   ASSERT_TRUE(s.connect());
   long long before = static_cast<long long>(std::time(nullptr));
   ASSERT_EQ(SetTime(s.st), 0);
@@ -253,7 +253,7 @@ TEST(SetTime, SendsSecondsSince1970AndReportsRefusal) {
 }
 
 TEST(GetCalDate, SideQueryIsFramedWithTheSide) {
-  SimStation s({{"caldate.right", "05-May-2022"}});
+  DriveStation s({{"caldate.right", "05-May-2022"}});
   ASSERT_TRUE(s.connect());
   ASSERT_EQ(GetCalDate(s.st, 1), 0);
   EXPECT_EQ(s.st.session.calDate, "05-May-2022");

@@ -6,7 +6,7 @@
 #include "link/recording.h"
 
 #include "link/info.h"
-#include "support/sim_station.h"
+#include "support/drive_station.h"
 #include "ui/screens.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +15,13 @@
 
 using namespace lumvex;
 using lumvex::sim::FaultKind;
-using lumvex::testing::SimStation;
+using lumvex::testing::DriveStation;
 
 namespace {
 
 // A connected, identified unit of the given type with its screens set up.
-struct Armed : SimStation {
-  explicit Armed(Props props = {}, int status = 0) : SimStation(props, status) {
+struct Armed : DriveStation {
+  explicit Armed(Props props = {}, int status = 0) : DriveStation(props, status) {
     EXPECT_TRUE(connect());
     EXPECT_EQ(GetLXinfo(st), 0);
     EXPECT_EQ(SetupScreens(st, 1), 0);
@@ -263,7 +263,7 @@ TEST(EraseStatus, ProgressWithDoneNotBelowTotalLeavesTheBarWhereItWas) {
     x.replyAs("ERASE", {"0"});
     x.reply({"100", "100"});
   });
-  SimStation a({}, 3, std::move(table));
+  DriveStation a({}, 3, std::move(table));
   ASSERT_TRUE(a.connect());
   ASSERT_EQ(Erase(a.st), 0);
   EXPECT_EQ(a.st.model.text(Ctl::STATUSBOX), "ERASING FLASH MEMORY");
@@ -285,7 +285,7 @@ TEST(EraseStatus, BadFinalLineFails) {
     x.sendRaw("ERASE#0#1\r\n");
     x.reply({"1", "1"});
   });
-  SimStation a({}, 3, std::move(table));
+  DriveStation a({}, 3, std::move(table));
   ASSERT_TRUE(a.connect());
   ASSERT_EQ(Erase(a.st), 0);
   EXPECT_EQ(EraseStatus(a.st), -1);

@@ -3,13 +3,13 @@
 // retries and the fuel-gauge reset button.
 #include "maintenance/battery.h"
 
-#include "support/sim_station.h"
+#include "support/drive_station.h"
 
 #include <gtest/gtest.h>
 
 using namespace lumvex;
 using lumvex::sim::FaultKind;
-using lumvex::testing::SimStation;
+using lumvex::testing::DriveStation;
 
 namespace {
 
@@ -22,7 +22,7 @@ bool askedAboutReset(const ScriptedOperator& op) {
 }  // namespace
 
 TEST(DoBattery, ReadingIsShownOnGaugeAndVolts) {
-  SimStation s({{"battery.charge", "87"}, {"battery.volts", "12.6"}});
+  DriveStation s({{"battery.charge", "87"}, {"battery.volts", "12.6"}});
   ASSERT_TRUE(s.connect());
   s.st.model.setVisible(Ctl::BATT_FUEL, false);
   EXPECT_EQ(DoBattery(s.st), 87);
@@ -37,7 +37,7 @@ TEST(DoBattery, ReadingIsShownOnGaugeAndVolts) {
 }
 
 TEST(DoBattery, NotFoundAndCommErrorsShowTheirMessagesAndKeepTheGaugeDimmedAtZero) {
-  SimStation s({{"battery.charge", "-1"}});
+  DriveStation s({{"battery.charge", "-1"}});
   ASSERT_TRUE(s.connect());
   s.st.model.setNumber(Ctl::BATT_FUEL, 55);
   EXPECT_EQ(DoBattery(s.st), -1);
@@ -56,7 +56,7 @@ TEST(DoBattery, NotFoundAndCommErrorsShowTheirMessagesAndKeepTheGaugeDimmedAtZer
 }
 
 TEST(DoBattery, GaugeResetThenFullyChargedShowsTheNewReading) {
-  SimStation s({{"battery.charge", "-2"}, {"battery.full", "100"}, {"battery.volts", "13.1"}});
+  DriveStation s({{"battery.charge", "-2"}, {"battery.full", "100"}, {"battery.volts", "13.1"}});
   ASSERT_TRUE(s.connect());
   s.op.twoButtonAnswers.push_back(1);  // "Fully Charged"
   EXPECT_EQ(DoBattery(s.st), 100);
@@ -74,7 +74,7 @@ TEST(DoBattery, GaugeResetThenFullyChargedShowsTheNewReading) {
 }
 
 TEST(DoBattery, GaugeResetContinueWithoutDataReturnsMinusTwo) {
-  SimStation s({{"battery.charge", "-2"}});
+  DriveStation s({{"battery.charge", "-2"}});
   ASSERT_TRUE(s.connect());
   s.op.twoButtonAnswers.push_back(2);
   EXPECT_EQ(DoBattery(s.st), -2);
@@ -83,7 +83,7 @@ TEST(DoBattery, GaugeResetContinueWithoutDataReturnsMinusTwo) {
 }
 
 TEST(DoBattery, FailedFirstReadingAfterResetIsRepeated) {
-  SimStation s({{"battery.charge", "-2"}, {"battery.full", "100"}});
+  DriveStation s({{"battery.charge", "-2"}, {"battery.full", "100"}});
   ASSERT_TRUE(s.connect());
   s.sim.addFault({FaultKind::CorruptChecksum, "GETBATINFO", 2});  // the first reading after the reset
   s.op.twoButtonAnswers.push_back(1);
@@ -94,7 +94,7 @@ TEST(DoBattery, FailedFirstReadingAfterResetIsRepeated) {
 }
 
 TEST(DoBattery, FailedResetReturnsZero) {
-  SimStation s({{"battery.charge", "-2"}, {"battery.refuse", "1"}});
+  DriveStation s({{"battery.charge", "-2"}, {"battery.refuse", "1"}});
   ASSERT_TRUE(s.connect());
   s.op.twoButtonAnswers.push_back(1);
   EXPECT_EQ(DoBattery(s.st), 0);
@@ -103,7 +103,7 @@ TEST(DoBattery, FailedResetReturnsZero) {
 }
 
 TEST(DoBattery, TwoBadReadingsGiveZero) {
-  SimStation s({{"battery.charge", "95"}});
+  DriveStation s({{"battery.charge", "95"}});
   ASSERT_TRUE(s.connect());
   s.sim.addFault({FaultKind::ExtraFields, "GETBATINFO", 1, 2});
   EXPECT_EQ(DoBattery(s.st), 0);
@@ -112,7 +112,7 @@ TEST(DoBattery, TwoBadReadingsGiveZero) {
 }
 
 TEST(BatReset, RetriesOnceAndReportsBothOutcomes) {
-  SimStation s({{"battery.charge", "-2"}});
+  DriveStation s({{"battery.charge", "-2"}});
   ASSERT_TRUE(s.connect());
   s.sim.addFault({FaultKind::CorruptChecksum, "BATTSETFULL", 1});
   BAT_RESET(s.st);

@@ -15,13 +15,13 @@
 
 namespace lumvex::testing {
 
-struct SimStation : TestStation {
+struct DriveStation : TestStation {
   sim::Simulator sim;
   int port = -1;
 
   using Props = std::initializer_list<std::pair<std::string, std::string>>;
 
-  explicit SimStation(Props props = {}, int status = 0, sim::CommandTable table = sim::DefaultCommands())
+  explicit DriveStation(Props props = {}, int status = 0, sim::CommandTable table = sim::DefaultCommands())
       : sim(std::move(table)) {
     sim.withUnit([&](sim::UnitState& u) {
       for (const auto& [k, v] : props) u.props[k] = v;
@@ -32,7 +32,7 @@ struct SimStation : TestStation {
     port = sim.listenTcp("127.0.0.1", 0);
     sim.start();
   }
-  ~SimStation() { sim.stop(); }
+  ~DriveStation() { sim.stop(); }
 
   void set(const std::string& key, const std::string& value) {
     sim.withUnit([&](sim::UnitState& u) { u.props[key] = value; });
