@@ -268,8 +268,18 @@ void Exchange::replyAs(std::string_view name, const std::vector<std::string>& fi
       case FaultKind::LongLine: {
         size_t want = fault_->value > 0 ? static_cast<size_t>(fault_->value) : kLongLineDefault;
         if (f.empty()) f.push_back("");
-        std::string probe = FrameReply(n, f);
-        if (probe.size() < want) f[0] += std::string(want - probe.size(), 'X');
+        // The checksum's digit count moves with the padding: search the few
+        // pad lengths (and last pad letters) that can hit the length exactly.
+        std::string base = f[0];
+        size_t plain = FrameReply(n, f).size();
+        bool hit = false;
+        for (size_t k = want > plain + 3 ? want - plain - 3 : 0; k + plain <= want && !hit; ++k) {
+          for (char last = 'A'; last <= 'Z' && !hit; ++last) {
+            f[0] = base + std::string(k, 'X');
+            if (k > 0) f[0].back() = last;
+            hit = FrameReply(n, f).size() == want;
+          }
+        }
         break;
       }
       case FaultKind::Stall:
