@@ -30,6 +30,13 @@ std::string untilCr(std::string_view s) { return std::string(s.substr(0, s.find(
 
 void setTimeout(Station& st, int ms) { SetLinkTimeout(st, ms); }
 
+// The TESTINFO clean-up: longer than 80 characters -> the first 79; ',' -> '_'.
+std::string cleanComment(std::string_view text) {
+  std::string t(text.size() > 80 ? text.substr(0, 79) : text);
+  std::replace(t.begin(), t.end(), ',', '_');
+  return t;
+}
+
 }  // namespace
 
 uint32_t ConfigFlags(const SessionState& s) {
@@ -91,12 +98,6 @@ std::string CommentToUnit(std::string_view text) {
   std::string t(text);
   t += '\r';
   std::replace(t.begin(), t.end(), '#', '\x03');
-  return t;
-}
-
-std::string CleanTestComment(std::string_view text) {
-  std::string t(text.size() > 80 ? text.substr(0, 79) : text);
-  std::replace(t.begin(), t.end(), ',', '_');
   return t;
 }
 
@@ -247,7 +248,7 @@ int SetTime(Station& st) {
 }
 
 void TESTINFO(Station& st) {
-  st.model.setText(Ctl::TESTINFO, CleanTestComment(st.model.text(Ctl::TESTINFO)));
+  st.model.setText(Ctl::TESTINFO, cleanComment(st.model.text(Ctl::TESTINFO)));
   SetTestComment(st);
   st.ui->message("note", "ATD information changed in Lumvex");
 }

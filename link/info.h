@@ -48,8 +48,6 @@ void ShowTriggerSetting(Station& st, int code, int serialValue);
 std::string CommentFromUnit(std::string_view field);
 // TESTINFO text -> the line sent to the unit ('#' -> 0x03, CR appended).
 std::string CommentToUnit(std::string_view text);
-// The TESTINFO clean-up: longer than 80 characters -> the first 79; ',' -> '_'.
-std::string CleanTestComment(std::string_view text);
 
 // Page-0 callbacks (commit): the test comment is cleaned, shown and sent; a
 // trigger choice is sent and the unit's settings read back.

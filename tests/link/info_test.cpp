@@ -198,10 +198,17 @@ TEST(TestComment, HashReachesTheUnitAsThreeAndComesBackAsHash) {
   EXPECT_EQ(s.st.model.text(Ctl::TESTINFO), "run #7_ left");
 }
 
-TEST(TestComment, EightyCharactersStayEightyOneAreCutTo79) {
-  EXPECT_EQ(CleanTestComment(std::string(80, 'a')), std::string(80, 'a'));
-  EXPECT_EQ(CleanTestComment(std::string(81, 'b')), std::string(79, 'b'));
-  EXPECT_EQ(CleanTestComment("a,b,,c"), "a_b__c");
+TEST(TestComment, EightyCharactersAreSentUnchangedEightyOneAreCutTo79) {
+  DriveStation s;
+  ASSERT_TRUE(s.connect());
+  auto stored = [&] { return s.sim.withUnit([](lumvex::sim::UnitState& u) { return u.prop("comment"); }); };
+  s.st.model.setText(Ctl::TESTINFO, std::string(80, 'a'));
+  TESTINFO(s.st);
+  EXPECT_EQ(stored(), std::string(80, 'a'));
+  s.st.model.setText(Ctl::TESTINFO, std::string(81, 'b'));
+  TESTINFO(s.st);
+  EXPECT_EQ(s.st.model.text(Ctl::TESTINFO), std::string(79, 'b'));
+  EXPECT_EQ(stored(), std::string(79, 'b'));
   EXPECT_EQ(CommentToUnit("x#y"), "x\x03y\r");
   EXPECT_EQ(CommentFromUnit("x\x03y,z"), "x#y_z");
 }
