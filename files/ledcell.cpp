@@ -1,5 +1,6 @@
 #include "files/ledcell.h"
 
+#include "files/naming.h"
 #include "link/query.h"
 #include "platform/paths.h"
 
@@ -47,18 +48,6 @@ const char* familyCode(int type) {
       return "WF";
     default:
       return "  ";
-  }
-}
-
-void setIsoChar(Station& st, size_t at, char c) {
-  Model& m = st.model;
-  int n = std::min(st.data.layout.LedCount, m.rows(Ctl::LED_TABLE));
-  for (int row = 1; row <= n; ++row) {
-    const Cell& cl = m.cell(Ctl::LED_TABLE, row, ledtable::Iso);
-    if (cl.text.size() <= at) continue;  // no cell composed for this row yet
-    std::string t = cl.text;
-    t[at] = c;
-    m.setCell(Ctl::LED_TABLE, row, ledtable::Iso, t);
   }
 }
 
@@ -138,10 +127,6 @@ void ComposeLedIsoCell(Station& st, int row) {
   if (row < 1 || row > st.model.rows(Ctl::LED_TABLE)) return;
   st.model.setCell(Ctl::LED_TABLE, row, ledtable::Iso, LedIsoCellText(st, row));
 }
-
-void TestObjectChange(Station& st) { setIsoChar(st, 0, selectorChar(st.model, Ctl::TESTOBJECT)); }
-
-void IsoPosnChange(Station& st) { setIsoChar(st, 2, selectorChar(st.model, Ctl::POSITION)); }
 
 void TESTOBJECT(Station& st, const Event& e) {
   if (e.kind == EventKind::Commit) TestObjectChange(st);

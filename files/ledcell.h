@@ -28,12 +28,8 @@ constexpr int kLedIsoCellChars = 25;
 std::string LedIsoCellText(const Station& st, int row);
 // Writes that text into column 4 of the row.
 void ComposeLedIsoCell(Station& st, int row);
-// Copy the test-object / position selector's character into every row's cell
-// (character 0 / 2).
-void TestObjectChange(Station& st);
-void IsoPosnChange(Station& st);
-
-// Control callbacks: a commit copies the selector's character; a right-click
+// Control callbacks: a commit copies the selector's character into every
+// row's cell (TestObjectChange / IsoPosnChange, files/naming.h); a right-click
 // on TESTOBJECT asks for a new test object.
 void TESTOBJECT(Station& st, const Event& e);
 void POSITION(Station& st, const Event& e);

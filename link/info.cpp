@@ -1,5 +1,6 @@
 #include "link/info.h"
 
+#include "core/startup.h"
 #include "link/link.h"
 #include "link/query.h"
 
@@ -29,13 +30,6 @@ int comm(Station& st, std::string_view text) {
 std::string untilCr(std::string_view s) { return std::string(s.substr(0, s.find('\r'))); }
 
 void setTimeout(Station& st, int ms) { SetLinkTimeout(st, ms); }
-
-// The TESTINFO clean-up: longer than 80 characters -> the first 79; ',' -> '_'.
-std::string cleanComment(std::string_view text) {
-  std::string t(text.size() > 80 ? text.substr(0, 79) : text);
-  std::replace(t.begin(), t.end(), ',', '_');
-  return t;
-}
 
 }  // namespace
 
@@ -248,7 +242,7 @@ int SetTime(Station& st) {
 }
 
 void TESTINFO(Station& st) {
-  st.model.setText(Ctl::TESTINFO, cleanComment(st.model.text(Ctl::TESTINFO)));
+  st.model.setText(Ctl::TESTINFO, CleanTestComment(st.model.text(Ctl::TESTINFO)));
   SetTestComment(st);
   st.ui->message("note", "ATD information changed in Lumvex");
 }

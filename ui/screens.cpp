@@ -206,7 +206,7 @@ void setupDiagnostics(Station& st) {
   const int entries = (n > 0 && n < ledtable::Rows) ? n : ledtable::Rows;
   const int keep = m.index(Ctl::LEDSEL);
   std::vector<Item> leds;
-  for (int i = 1; i <= entries; ++i) leds.push_back({std::to_string(i), std::to_string(i)});
+  for (int i = 1; i <= entries; ++i) leds.push_back({"LED " + std::to_string(i), std::to_string(i)});
   m.setItems(Ctl::LEDSEL, std::move(leds), keep < 0 ? 0 : keep);
 
   const bool serialAbove100 = FieldInt(st.session.SerialNumberText) > 100;

@@ -1,10 +1,11 @@
-// A station laid out as the shipped configuration leaves it before a unit is
-// identified: test-object and position selectors filled, ISO fragments for
-// every WorldSID and Hybrid III LED, and the scripted operator.
+// A station laid out as the main window starts, before a unit is identified:
+// the layout, three test objects, ISO fragments for every WorldSID and
+// Hybrid III LED, and the scripted operator.
 #pragma once
 
 #include "core/station.h"
 #include "platform/operator.h"
+#include "ui/layout.h"
 
 #include <cstdio>
 #include <string>
@@ -27,10 +28,8 @@ inline std::string fragment(char a, char b, int led, int rib, const char* f2) {
 
 inline void LayOutStation(Station& st) {
   Model& m = st.model;
+  LoadMainLayout(m);
   m.setItems(Ctl::TESTOBJECT, {{"1 - Vehicle 1", "1"}, {"2 - Vehicle 2", "2"}, {"D - Dummy", "D"}}, 0);
-  std::vector<Item> pos;
-  for (int i = 0; i <= 9; ++i) pos.push_back({std::to_string(i), std::to_string(i)});
-  m.setItems(Ctl::POSITION, pos, 0);
   static const char* kWs[] = {"RE", "MI", "FR"};
   for (int i = 0; i < 18; ++i) {
     putSlot(st.ini.WorldSidLeftIsoNames[i], fragment('W', 'L', i + 1, i / 3 + 1, kWs[i % 3]));
@@ -38,7 +37,6 @@ inline void LayOutStation(Station& st) {
   }
   for (int i = 0; i < 12; ++i)
     putSlot(st.ini.HybridIIIIsoNames[i], fragment('H', '3', i + 1, i % 6 + 1, i < 6 ? "LE" : "RI"));
-  m.setRange(Ctl::TPOST, 0, 1e9);
   m.setNumber(Ctl::TPOST, 1000);
 }
 

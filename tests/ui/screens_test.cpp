@@ -53,10 +53,13 @@ TEST(DummyTypeFromText, FirstMatchInTheFixedOrderWins) {
 
 TEST(SetupScreens, EmptyTypeTextChangesNothing) {
   ScreenSetup s;
+  ASSERT_EQ(s.run("Ballistic"), 0);
   s.st.session.needsScreenSetup = -1;
   EXPECT_EQ(s.run(""), -1);
   EXPECT_EQ(s.st.session.needsScreenSetup, -1);
-  EXPECT_EQ(s.m().rows(Ctl::LED_TABLE), 0);
+  EXPECT_EQ(s.st.session.DummyType, DummyBallistic);
+  EXPECT_EQ(s.m().rows(Ctl::LED_TABLE), 3);
+  EXPECT_EQ(s.m().itemCount(Ctl::LEDSEL), 3);
 }
 
 TEST(SetupScreens, Polar) {
