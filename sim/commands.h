@@ -13,5 +13,8 @@ CommandTable DefaultCommands();
 
 // S, ARM, D, T, ERASE, E (sim/commands_status.cpp).
 void RegisterStatusCommands(CommandTable& t);
+// Identity, settings, battery, positions, LED assignment, NOR flash
+// (sim/commands_info.cpp).
+void RegisterInfoCommands(CommandTable& t);
 
 }  // namespace lumvex::sim
