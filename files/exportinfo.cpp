@@ -1,5 +1,7 @@
 #include "files/exportinfo.h"
 
+#include "files/naming.h"
+
 #include <cstring>
 
 namespace lumvex {
@@ -16,22 +18,13 @@ bool exportShape(const MeasurementData& d, ExportShape& out) {
   return true;
 }
 
-std::string_view codeText(const MeasurementData& d, int k) {
-  const CodeSlot& c = d.codes.ChannelCodes[static_cast<size_t>(k)];
-  return {c.data(), strnlen(c.data(), c.size() - 1)};
+std::string_view columnCode(const MeasurementData& d, int n) {
+  return codeText(d.codes.ChannelCodes[static_cast<size_t>(n - 1)]);
 }
 
-std::string_view plotText(const MeasurementData& d, int k) {
-  const auto& p = d.codes.PlotNames[static_cast<size_t>(k)];
+std::string_view columnPlotName(const MeasurementData& d, int n) {
+  const auto& p = d.codes.PlotNames[static_cast<size_t>(n - 1)];
   return {p.data(), strnlen(p.data(), p.size() - 1)};
-}
-
-std::string_view typeNameText(const Station& st) {
-  const auto& names = st.data.codes.DummyTypeNames;
-  int t = st.session.DummyType;
-  if (t < 0 || t >= static_cast<int>(names.size())) t = static_cast<int>(names.size()) - 1;
-  const auto& n = names[static_cast<size_t>(t)];
-  return {n.data(), strnlen(n.data(), n.size() - 1)};
 }
 
 int savedTriggerCode(const SessionState& s) { return s.TriggerSetting + s.SoftwareTriggerOffset; }

@@ -21,12 +21,10 @@ struct ExportShape {
 // do not fit the tables or the layout does not fit the row.
 bool exportShape(const MeasurementData& d, ExportShape& out);
 
-// Code slot k (data column k + 1) as text, at most 24 characters.
-std::string_view codeText(const MeasurementData& d, int k);
-// Plot name slot k as text.
-std::string_view plotText(const MeasurementData& d, int k);
-// DummyTypeNames of the current type ("undefined" slot for a type out of range).
-std::string_view typeNameText(const Station& st);
+// Code of data column n (slot n - 1) as text.
+std::string_view columnCode(const MeasurementData& d, int n);
+// Plot name of data column n (slot n - 1) as text.
+std::string_view columnPlotName(const MeasurementData& d, int n);
 // The trigger code saved in files: TriggerSetting + SoftwareTriggerOffset.
 int savedTriggerCode(const SessionState& s);
 
