@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace lumvex {
 
@@ -80,20 +81,27 @@ void writeChannelHeader(OutFile& out, const MeasurementData& d, const ExportShap
   out.text("#ENDCHANNELHEADER\r\n\r\n");
 }
 
-// Channel after channel, each value a little-endian IEEE single.
+// Channel after channel, each value a little-endian IEEE single. The table
+// is read row by row, a block of rows at a time, into one buffer per column
+// that goes to its place in the file, so ExportData is read once in order.
 void writeColumns(OutFile& out, const MeasurementData& d, const ExportShape& sh) {
-  constexpr int kChunk = 16384;  // values per buffer reservation
-  for (int n = 0; n < sh.channels; ++n) {
-    for (int s0 = 0; s0 < sh.samples; s0 += kChunk) {
-      int s1 = std::min(sh.samples, s0 + kChunk);
-      char* p = out.reserve(static_cast<size_t>(s1 - s0) * 4);
-      for (int s = s0; s < s1; ++s, p += 4) {
-        uint32_t bits = std::bit_cast<uint32_t>(exportValue(d, sh.channels, s, n));
+  constexpr int kRowBlock = 16384;  // rows per buffer: 64 KiB per column
+  const size_t stride = static_cast<size_t>(kRowBlock) * 4;
+  std::vector<char> buf(stride * static_cast<size_t>(sh.channels));
+  for (int s0 = 0; s0 < sh.samples && !out.failed(); s0 += kRowBlock) {
+    int s1 = std::min(sh.samples, s0 + kRowBlock);
+    for (int s = s0; s < s1; ++s) {
+      const float* row = &d.ExportData.values[static_cast<size_t>(s) * sh.channels];
+      char* dst = buf.data() + static_cast<size_t>(s - s0) * 4;
+      for (int n = 0; n < sh.channels; ++n, dst += stride) {
+        uint32_t bits = std::bit_cast<uint32_t>(row[n]);
         if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap32(bits);
-        std::memcpy(p, &bits, 4);
+        std::memcpy(dst, &bits, 4);
       }
-      out.commit(p);
     }
+    for (int n = 0; n < sh.channels; ++n)
+      out.putAt(buf.data() + stride * static_cast<size_t>(n), static_cast<size_t>(s1 - s0) * 4,
+                (static_cast<long long>(n) * sh.samples + s0) * 4);
   }
 }
 
@@ -121,7 +129,7 @@ int FileSave_DIADEM(Station& st, int relative) {
   if (!header.close()) return -1;
 
   path = dataPath;
-  OutFile data(size_t{4} << 20);
+  OutFile data(4096);  // the columns are written past the buffer
   if (!data.open(path)) return -1;
   writeColumns(data, st.data, sh);
   return data.close() ? 0 : -1;

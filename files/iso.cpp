@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -175,19 +176,40 @@ void writeChannelHeader(OutFile& out, const Station& st, const ChannelFileTexts&
       "End offset interval         :NOVALUE\n");
 }
 
-// One "%E" value per line, CR LF.
-void writeValues(OutFile& out, const MeasurementData& d, const ExportShape& sh, int n) {
-  constexpr int kChunk = 8192;  // values per buffer reservation
-  for (int s0 = 0; s0 < sh.samples; s0 += kChunk) {
-    int s1 = std::min(sh.samples, s0 + kChunk);
-    char* p = out.reserve(static_cast<size_t>(s1 - s0) * (kFloatEChars + 2));
-    for (int s = s0; s < s1; ++s) {
-      p = formatFloatE(p, exportValue(d, sh.channels, s, n));
-      *p++ = '\r';
-      *p++ = '\n';
-    }
-    out.commit(p);
+// One "%E" value per line, CR LF, for samples s0 to s1 - 1.
+void writeValues(OutFile& out, const MeasurementData& d, const ExportShape& sh, int n, int s0, int s1) {
+  char* p = out.reserve(static_cast<size_t>(s1 - s0) * (kFloatEChars + 2));
+  for (int s = s0; s < s1; ++s) {
+    p = formatFloatE(p, exportValue(d, sh.channels, s, n));
+    *p++ = '\r';
+    *p++ = '\n';
   }
+  out.commit(p);
+}
+
+// All channel files are open at once and filled block of rows by block of
+// rows, so that each block of ExportData is read from the cache for every
+// column rather than the whole table once per column.
+bool writeChannelFiles(const Station& st, const ExportShape& sh, const std::string& stem) {
+  constexpr size_t kFileBuffer = size_t{128} << 10;  // bytes per open file
+  constexpr int kRowBlock = 1024;                    // rows: 1024 x 91 values stay in L2
+  static_assert(kRowBlock * (kFloatEChars + 2) <= kFileBuffer);
+  const std::vector<char> flagged = errorFlags(st.data, sh);
+  const ChannelFileTexts texts = channelFileTexts(st, sh);
+  std::vector<std::unique_ptr<OutFile>> files;
+  for (int n = 1; n < sh.channels; ++n) {
+    files.push_back(std::make_unique<OutFile>(kFileBuffer));
+    if (!files.back()->open(stem + "." + threeDigits(n))) return false;
+    writeChannelHeader(*files.back(), st, texts, n, flagged[static_cast<size_t>(n)] != 0);
+  }
+  for (int s0 = 0; s0 < sh.samples; s0 += kRowBlock) {
+    int s1 = std::min(sh.samples, s0 + kRowBlock);
+    for (int n = 1; n < sh.channels; ++n)
+      writeValues(*files[static_cast<size_t>(n - 1)], st.data, sh, n, s0, s1);
+  }
+  bool ok = true;
+  for (auto& f : files) ok = f->close() && ok;
+  return ok;
 }
 
 }  // namespace
@@ -216,17 +238,8 @@ int FileSave_ISO(Station& st, int relative) {
   if (makeFolder(channelFolder, true) != 0) return -1;
   if (!writeChannelList(pathJoin(channelFolder, test + ".CHN"), st.data, sh)) return -1;
 
-  const std::vector<char> flagged = errorFlags(st.data, sh);
   GeneratePlotNames(st, relative);
-  const ChannelFileTexts texts = channelFileTexts(st, sh);
-  OutFile out(size_t{4} << 20);
-  for (int n = 1; n < sh.channels; ++n) {
-    if (!out.open(pathJoin(channelFolder, test + "." + threeDigits(n)))) return -1;
-    writeChannelHeader(out, st, texts, n, flagged[static_cast<size_t>(n)] != 0);
-    writeValues(out, st.data, sh, n);
-    if (!out.close()) return -1;
-  }
-  return 0;
+  return writeChannelFiles(st, sh, pathJoin(channelFolder, test)) ? 0 : -1;
 }
 
 }  // namespace lumvex

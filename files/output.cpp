@@ -41,6 +41,21 @@ void OutFile::flush() {
   }
 }
 
+void OutFile::putAt(const char* bytes, size_t n, long long offset) {
+  flush();
+  while (n > 0 && !failed_ && fd_ >= 0) {
+    ssize_t w = ::pwrite(fd_, bytes, n, static_cast<off_t>(offset));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      failed_ = true;
+      break;
+    }
+    bytes += w;
+    n -= static_cast<size_t>(w);
+    offset += w;
+  }
+}
+
 char* OutFile::reserve(size_t n) {
   if (cap_ - len_ < n) flush();
   if (cap_ < n) {

@@ -30,6 +30,9 @@ class OutFile {
   // write into it and hand the end of what was written to commit().
   char* reserve(size_t n);
   void commit(char* end) { len_ = static_cast<size_t>(end - buf_.get()); }
+  // Writes the bytes at a file offset, past the buffer (what is buffered is
+  // written first). A failure is kept like that of any other write.
+  void putAt(const char* bytes, size_t n, long long offset);
   // Writes what is buffered and closes. False when any write or the close failed.
   bool close();
   bool failed() const { return failed_; }
