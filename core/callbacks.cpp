@@ -3,6 +3,8 @@
 // only (a right-click is ignored) unless its section says otherwise.
 #include "core/callbacks.h"
 
+#include "files/export.h"
+
 namespace lumvex {
 namespace {
 
@@ -41,7 +43,8 @@ void bindDownload(Station& st) {
 
 void bindExport(Station& st) {
   // export page
-  (void)st;
+  onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
+  onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
 }
 
 void bindPlot(Station& st) {

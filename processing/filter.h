@@ -28,4 +28,9 @@ void Butfilt(float* values, int cfc, int count, float intervalMs);
 // leaves it when given that column alone.
 void ButfiltColumns(float* table, int stride, std::span<const int> cols, int rows, int cfc, float intervalMs);
 
+// The code ButfiltColumns runs: the fastest the processor offers, or for
+// tests one of the others (all give the same bits).
+enum class FilterKernel { Best, Sse2, Portable };
+void SelectFilterKernel(FilterKernel k);
+
 }  // namespace lumvex

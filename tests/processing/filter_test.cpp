@@ -125,22 +125,30 @@ TEST(Butfilt, MatchesIndependentlyComputedValues) {
 }
 
 TEST(ButfiltColumns, EachColumnExactlyAsFilteredAlone) {
-  const int rows = 1500, stride = 13;
+  const int rows = 1500, stride = 21;
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> u(-200.0f, 200.0f);
   std::vector<float> table(static_cast<size_t>(rows) * stride);
   for (float& x : table) x = u(rng);
   std::vector<float> expected = table;
-  // 11 columns: one full batch and a partial one; column 0 and 5 untouched.
-  std::vector<int> cols = {1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12};
+  // 18 columns of a 21-wide table: one full batch of 16 and a partial one;
+  // columns 0, 5 and 20 untouched.
+  std::vector<int> cols = {1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
   for (int c : cols) {
     std::vector<float> col(rows);
     for (int r = 0; r < rows; ++r) col[r] = expected[static_cast<size_t>(r) * stride + c];
     Butfilt(col.data(), 600, rows, 0.1f);
     for (int r = 0; r < rows; ++r) expected[static_cast<size_t>(r) * stride + c] = col[r];
   }
-  ButfiltColumns(table.data(), stride, cols, rows, 600, 0.1f);
-  ASSERT_EQ(std::memcmp(table.data(), expected.data(), table.size() * sizeof(float)), 0);
+  const std::vector<float> input = table;
+  for (FilterKernel k : {FilterKernel::Best, FilterKernel::Sse2, FilterKernel::Portable}) {
+    table = input;
+    SelectFilterKernel(k);
+    ButfiltColumns(table.data(), stride, cols, rows, 600, 0.1f);
+    ASSERT_EQ(std::memcmp(table.data(), expected.data(), table.size() * sizeof(float)), 0)
+        << "kernel " << static_cast<int>(k);
+  }
+  SelectFilterKernel(FilterKernel::Best);
 
   std::vector<float> shortTable(32 * 3, 1.0f);
   shortTable[40] = 9.0f;
