@@ -3,6 +3,8 @@
 // only (a right-click is ignored) unless its section says otherwise.
 #include "core/callbacks.h"
 
+#include "core/startup.h"
+
 namespace lumvex {
 namespace {
 
@@ -16,7 +18,14 @@ void onCommit(Station& st, Ctl c, Fn fn) {
 
 void bindStartup(Station& st) {
   // start-up, page change, main-window events, test comment, copyright button
-  (void)st;
+  onCommit(st, Ctl::CONNECTION, CONNECT_TYPE);
+  onCommit(st, Ctl::IPSELECT, IPSELECT);
+  onCommit(st, Ctl::COPYWRITEBUT, COPYWRITEBUT);
+  onCommit(st, Ctl::REPROCESS_BUTTON, REPROCESS_BUTTON);
+  st.model.bind(Ctl::TAB, [&st](const Event& e) {
+    if (e.kind == EventKind::TabChanged) TAB(st, e.data);
+  });
+  st.model.bindPanel([&st](Panel p, const Event& e) { PANELCB(st, p, e); });
 }
 
 void bindSession(Station& st) {
