@@ -3,6 +3,7 @@
 // only (a right-click is ignored) unless its section says otherwise.
 #include "core/callbacks.h"
 
+#include "core/session_ops.h"
 #include "core/startup.h"
 
 namespace lumvex {
@@ -30,7 +31,12 @@ void bindStartup(Station& st) {
 
 void bindSession(Station& st) {
   // connect / disconnect, status timer, cable-disconnect prompt
-  (void)st;
+  onCommit(st, Ctl::CONNECT, CONNECT_BUT);
+  st.model.bind(Ctl::TIMER, [&st](const Event& e) {
+    if (e.kind == EventKind::TimerTick) TIMER_TICK(st);
+  });
+  onCommit(st, Ctl::DISC_BUTTON, DISC_BUTTON);
+  onCommit(st, Ctl::STAY_CONN_BUTT, STAY_CONN_BUTT);
 }
 
 void bindIdentification(Station& st) {

@@ -57,6 +57,7 @@ struct SessionState {
   int ReprocessRequested = 0;
   std::string CurrentDataPath;        // up to 1023 characters
   bool cableDisconnectPanel = false;  // the cable-disconnect prompt is shown
+  int restingTimeoutMs = 2000;        // ms; the link's resting read time-out (tests lower it)
 };
 
 }  // namespace lumvex

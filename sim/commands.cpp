@@ -1,0 +1,12 @@
+#include "sim/commands.h"
+
+namespace lumvex::sim {
+
+CommandTable DefaultCommands() {
+  CommandTable t;
+  // One line per command file.
+  RegisterStatusCommands(t);
+  return t;
+}
+
+}  // namespace lumvex::sim
