@@ -5,6 +5,7 @@
 
 #include "core/session_ops.h"
 #include "core/startup.h"
+#include "files/export.h"
 
 namespace lumvex {
 namespace {
@@ -56,7 +57,8 @@ void bindDownload(Station& st) {
 
 void bindExport(Station& st) {
   // export page
-  (void)st;
+  onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
+  onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
 }
 
 void bindPlot(Station& st) {
