@@ -14,4 +14,7 @@ CommandTable DefaultCommands();
 // S, ARM, D, T, ERASE, E (sim/commands_status.cpp).
 void RegisterStatusCommands(CommandTable& t);
 
+// DUMPBINA, RAWDUMP (sim/commands_download.cpp).
+void RegisterDownloadCommands(CommandTable& t);
+
 }  // namespace lumvex::sim

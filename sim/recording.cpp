@@ -111,3 +111,18 @@ void positionRecord(int type, double tMs, int16_t* words) {
 }
 
 }  // namespace lumvex::sim
+
+namespace lumvex::sim {
+
+int familyOfTypeText(std::string_view t) {
+  auto has = [&](std::string_view s) { return t.find(s) != std::string_view::npos; };
+  if (has("Polar")) return 0;
+  if (has("50th 3D")) return 6;
+  if (has("50th")) return 2;
+  if (has("SIDIIs")) return 3;
+  if (has("Ballistic")) return 4;
+  if (has("WorldSID")) return has("WorldSID Female") || has("WorldSID 5th") ? 7 : 5;
+  return 1;
+}
+
+}  // namespace lumvex::sim

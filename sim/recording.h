@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace lumvex::sim {
 
@@ -33,5 +34,12 @@ int ledPosition(int dummyType, int led, double tMs, double out[3]);
 // mm (an LED in error carries its code in every coordinate), then the sensor
 // words (half the ambient level, as the station doubles them).
 void positionRecord(int dummyType, double tMs, int16_t* words);
+
+}  // namespace lumvex::sim
+
+namespace lumvex::sim {
+
+// Family number of a unit type text, by the station's order of tests.
+int familyOfTypeText(std::string_view typeText);
 
 }  // namespace lumvex::sim
