@@ -39,6 +39,8 @@ struct CliCommand {
 std::vector<CliCommand> AllCliCommands();
 // status (cli/session_commands.cpp).
 void AddSessionCommands(std::vector<CliCommand>& out);
+// info, arm, disarm, trigger, erase, positions (cli/drive_commands.cpp).
+void AddDriveCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

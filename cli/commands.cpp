@@ -6,6 +6,7 @@ std::vector<CliCommand> AllCliCommands() {
   std::vector<CliCommand> out;
   // One line per subcommand file.
   AddSessionCommands(out);
+  AddDriveCommands(out);
   return out;
 }
 

@@ -7,6 +7,10 @@
 #include "core/startup.h"
 #include "files/export.h"
 #include "link/download.h"
+#include "files/ledcell.h"
+#include "link/info.h"
+#include "link/recording.h"
+#include "maintenance/battery.h"
 
 namespace lumvex {
 namespace {
@@ -42,13 +46,23 @@ void bindSession(Station& st) {
 }
 
 void bindIdentification(Station& st) {
-  // trigger selector, side selector, ISO test object and position
-  (void)st;
+  // trigger selector, test comment, ISO test object and position
+  onCommit(st, Ctl::TRIGGER_SET, TRIGGER_SET);
+  onCommit(st, Ctl::TESTINFO, TESTINFO);
+  // The test-object selector also takes a right-click (a new test object).
+  st.model.bind(Ctl::TESTOBJECT, [&st](const Event& e) { TESTOBJECT(st, e); });
+  st.model.bind(Ctl::POSITION, [&st](const Event& e) { POSITION(st, e); });
 }
 
 void bindRecording(Station& st) {
-  // arm, disarm, software trigger, buffer type, erase, battery
-  (void)st;
+  // arm, disarm, software trigger, buffer type, erase, battery, NOR flash
+  onCommit(st, Ctl::ARM_BUT, ARM_BUT);
+  onCommit(st, Ctl::TRIGGER_BUT, TRIGGER_BUT);
+  onCommit(st, Ctl::CIRC_LIN_BUT, CIRC_LIN_BUT);
+  onCommit(st, Ctl::ERASE_BUT, ERASE_BUT);
+  onCommit(st, Ctl::CHECK_BATT, CHECK_BATT);
+  onCommit(st, Ctl::BAT_RESET, BAT_RESET);
+  onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
 }
 
 void bindDownload(Station& st) {

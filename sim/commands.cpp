@@ -7,6 +7,7 @@ CommandTable DefaultCommands() {
   // One line per command file.
   RegisterStatusCommands(t);
   RegisterDownloadCommands(t);
+  RegisterInfoCommands(t);
   return t;
 }
 

@@ -13,6 +13,9 @@ CommandTable DefaultCommands();
 
 // S, ARM, D, T, ERASE, E (sim/commands_status.cpp).
 void RegisterStatusCommands(CommandTable& t);
+// Identity, settings, battery, positions, LED assignment, NOR flash
+// (sim/commands_info.cpp).
+void RegisterInfoCommands(CommandTable& t);
 
 // DUMPBINA, RAWDUMP (sim/commands_download.cpp).
 void RegisterDownloadCommands(CommandTable& t);

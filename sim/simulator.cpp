@@ -618,13 +618,16 @@ void Simulator::serveInput(Connection& c) {
       then(x, data);
       continue;
     }
-    size_t lf = c.in.find('\n');
+    // A line a handler expects (a test comment) may end at CR alone.
+    size_t lf = c.then ? c.in.find_first_of("\r\n") : c.in.find('\n');
     if (lf == std::string::npos) {
       if (c.in.size() > kMaxInputLine) c.in.clear();
       return;
     }
     std::string line = c.in.substr(0, lf);
-    c.in.erase(0, lf + 1);
+    size_t used = lf + 1;
+    if (c.in[lf] == '\r' && used < c.in.size() && c.in[used] == '\n') ++used;
+    c.in.erase(0, used);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     handleLine(c, line);
   }

@@ -126,7 +126,8 @@ class Exchange {
   // Bytes as they are (binary records, a second line).
   void sendRaw(std::string_view bytes);
   // The next input line (without CR LF) or the next n bytes go to `then`
-  // instead of the command table (comment lines, uploads).
+  // instead of the command table (comment lines, uploads); an expected line
+  // ends at CR or LF, since the test comment line is closed by CR alone.
   using Continuation = std::function<void(Exchange&, std::string_view)>;
   void expectLine(Continuation then);
   void expectBytes(size_t n, Continuation then);
