@@ -98,7 +98,8 @@ int Download(Station& st, int mode) {
   const int start = st.model.intValue(Ctl::DL_START_TIME);
   const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
   const char* name = mode == DownloadProcessed ? "DUMPBINA" : "RAWDUMP";
-  std::string buf = CommandFrame(std::string(name) + "#" + std::to_string(start) + "#" + std::to_string(stop) + "#");
+  std::string buf =
+      CommandFrame(std::string(name) + "#" + std::to_string(start) + "#" + std::to_string(stop) + "#");
   if (sendRcv(st, buf) != 0) return -1;
   std::string f1, f2;
   if (Parser(name, buf, f1, f2) != 0) {
@@ -150,7 +151,8 @@ int Download(Station& st, int mode) {
     // the disconnected screen (no status poll runs while data are held).
     Disconnect(st);
     st.ui->message("Communication Error",
-                   "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or reboot the Lumvex");
+                   "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or "
+                   "reboot the Lumvex");
     CtrlScreens(st);
     return -1;
   }

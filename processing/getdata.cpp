@@ -15,7 +15,8 @@ namespace {
 
 int chooseMode(const Station& st) {
   const int serial = std::atoi(st.session.SerialNumberText.c_str());
-  if (isWorldSid(st.session.DummyType) && serial > 100) return st.session.IsLX2 ? DownloadRawLX2 : DownloadRaw;
+  if (isWorldSid(st.session.DummyType) && serial > 100)
+    return st.session.IsLX2 ? DownloadRawLX2 : DownloadRaw;
   return DownloadProcessed;
 }
 
