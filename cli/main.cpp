@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "core/callbacks.h"
 #include "core/startup.h"
+#include "ui/layout.h"
 
 #include <cstdio>
 #include <memory>
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
   op.quiet = false;
   // Heap: the station's buffers are large.
   auto st = std::make_unique<Station>(op);
+  // The same window model as the GUI: captions, entries and starting states.
+  LoadMainLayout(st->model);
   BindCallbacks(*st);
   if (StartStation(*st) != 0) return 1;
   CliContext ctx{*st, op, opt};
