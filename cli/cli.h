@@ -41,6 +41,8 @@ std::vector<CliCommand> AllCliCommands();
 void AddSessionCommands(std::vector<CliCommand>& out);
 // info, arm, disarm, trigger, erase, positions (cli/drive_commands.cpp).
 void AddDriveCommands(std::vector<CliCommand>& out);
+// download, rawdump (cli/download_commands.cpp).
+void AddDownloadCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

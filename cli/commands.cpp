@@ -7,6 +7,7 @@ std::vector<CliCommand> AllCliCommands() {
   // One line per subcommand file.
   AddSessionCommands(out);
   AddDriveCommands(out);
+  AddDownloadCommands(out);
   return out;
 }
 

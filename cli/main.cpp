@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   op.quiet = false;
   // Heap: the station's buffers are large.
   auto st = std::make_unique<Station>(op);
+  // The same window model as the GUI: captions, entries and starting states.
   LoadMainLayout(st->model);
   BindCallbacks(*st);
   if (StartStation(*st) != 0) return 1;

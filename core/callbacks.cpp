@@ -6,6 +6,7 @@
 #include "core/session_ops.h"
 #include "core/startup.h"
 #include "files/export.h"
+#include "link/download.h"
 #include "files/ledcell.h"
 #include "link/info.h"
 #include "link/recording.h"
@@ -66,7 +67,8 @@ void bindRecording(Station& st) {
 
 void bindDownload(Station& st) {
   // download, raw dump, current positions
-  (void)st;
+  onCommit(st, Ctl::DOWNLOAD_BUT, DOWNLOAD_BUT);
+  onCommit(st, Ctl::RAWDOWNLOAD, RAWDOWNLOAD);
 }
 
 void bindExport(Station& st) {

@@ -6,6 +6,7 @@ CommandTable DefaultCommands() {
   CommandTable t;
   // One line per command file.
   RegisterStatusCommands(t);
+  RegisterDownloadCommands(t);
   RegisterInfoCommands(t);
   return t;
 }

@@ -17,4 +17,7 @@ void RegisterStatusCommands(CommandTable& t);
 // (sim/commands_info.cpp).
 void RegisterInfoCommands(CommandTable& t);
 
+// DUMPBINA, RAWDUMP (sim/commands_download.cpp).
+void RegisterDownloadCommands(CommandTable& t);
+
 }  // namespace lumvex::sim
