@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "processing/assembly.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -65,28 +66,31 @@ struct LineModeGuard {
 
 // Reads the records into RawWords. 0 when all arrived and every sum matched,
 // 1 when all arrived but a sum did not match, -1 when the stream stopped
-// (time-out or short read), -2 when the link was lost.
+// (time-out or short read), -2 when the link was lost. Records arrive in
+// blocks of many at a time; each record's words are moved into place and its
+// sum checked, so a block costs one read instead of one per record.
 int receiveRecords(Station& st, long records, long words) {
   uint8_t* dst = reinterpret_cast<uint8_t*>(st.data.RawWords.begin());
-  const size_t recordBytes = static_cast<size_t>(words) * 2;
-  const size_t capacity = st.data.RawWords.size * 2;
+  const size_t wordBytes = static_cast<size_t>(words) * 2;
+  const size_t recordBytes = wordBytes + 1;
+  const long perBlock = std::max<long>(1, static_cast<long>((4u << 20) / recordBytes));
+  std::vector<uint8_t> block(static_cast<size_t>(perBlock) * recordBytes);
   int mismatches = 0;
-  for (long r = 0; r < records; ++r) {
-    uint8_t* rec = dst + static_cast<size_t>(r) * recordBytes;
-    // The sum byte lands on the next record's first byte, which that record
-    // then overwrites; only the very last slot of the buffer has no room.
-    const bool room = static_cast<size_t>(r + 1) * recordBytes < capacity;
-    uint8_t sumByte = 0;
+  for (long first = 0; first < records; first += perBlock) {
+    const long count = std::min(perBlock, records - first);
     size_t got = 0;
-    int rc = ReadRaw(st, rec, recordBytes + (room ? 1 : 0), got);
-    if (rc == 0 && !room) rc = ReadRaw(st, &sumByte, 1, got);
+    const int rc = ReadRaw(st, block.data(), static_cast<size_t>(count) * recordBytes, got);
     if (rc != 0) return rc == -2 ? -2 : -1;
-    if (room) sumByte = rec[recordBytes];
-    unsigned sum = 0;
-    for (size_t k = 0; k < recordBytes; ++k) sum += rec[k];
-    if ((sum & 0xFF) != sumByte) ++mismatches;
-    st.ui->progressUpdate(static_cast<double>(r * 100 / records));
-    if ((r + 1) % 102 == 0) st.ui->processEvents();
+    for (long i = 0; i < count; ++i) {
+      const long r = first + i;
+      const uint8_t* rec = block.data() + static_cast<size_t>(i) * recordBytes;
+      std::memcpy(dst + static_cast<size_t>(r) * wordBytes, rec, wordBytes);
+      unsigned sum = 0;
+      for (size_t k = 0; k < wordBytes; ++k) sum += rec[k];
+      if ((sum & 0xFF) != rec[wordBytes]) ++mismatches;
+      st.ui->progressUpdate(static_cast<double>(r * 100 / records));
+      if ((r + 1) % 102 == 0) st.ui->processEvents();
+    }
   }
   return mismatches ? 1 : 0;
 }

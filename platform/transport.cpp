@@ -158,15 +158,29 @@ IoStatus Transport::readRaw(void* data, size_t n, size_t& got) {
   char* dst = static_cast<char*>(data);
   got = 0;
   long long dl = deadline();
-  for (;;) {
-    size_t take = std::min(in_.size(), n - got);
-    std::memcpy(dst + got, in_.data(), take);
-    in_.erase(0, take);
-    got += take;
-    if (got == n) return IoStatus::Ok;
-    IoStatus s = fill(dl);
-    if (s != IoStatus::Ok) return s;
+  size_t take = std::min(in_.size(), n);
+  std::memcpy(dst, in_.data(), take);
+  in_.erase(0, take);
+  got = take;
+  // Large binary reads go straight into the caller's buffer: no copy through
+  // the read-ahead, and as few system calls as the kernel allows.
+  while (got < n) {
+    pollfd pf{fd_, POLLIN, 0};
+    int r = poll(&pf, 1, remainingMs(dl));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return IoStatus::Error;
+    }
+    if (r == 0) return IoStatus::Timeout;
+    ssize_t k = ::read(fd_, dst + got, n - got);
+    if (k > 0) {
+      got += static_cast<size_t>(k);
+      continue;
+    }
+    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    return (k == 0 || lostErrno(errno)) ? IoStatus::Lost : IoStatus::Error;
   }
+  return IoStatus::Ok;
 }
 
 void Transport::clear() {
@@ -203,6 +217,10 @@ std::shared_ptr<Transport> Transport::openTcp(const std::string& host, int port,
   setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
   // One short command and one short reply at a time: send at once.
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  // Downloads stream up to 116 MB: a deep receive queue keeps the unit sending
+  // while the station checks the records it already has.
+  int rcvbuf = 4 << 20;  // bytes
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
   std::string name = "TCPIP::" + host + "::" + service + "::SOCKET";
   return std::shared_ptr<Transport>(new Transport(fd, false, std::move(name)));
 }
