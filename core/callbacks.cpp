@@ -43,6 +43,8 @@ void bindSession(Station& st) {
   });
   onCommit(st, Ctl::DISC_BUTTON, DISC_BUTTON);
   onCommit(st, Ctl::STAY_CONN_BUTT, STAY_CONN_BUTT);
+  // Once laid out, the port selector names the device behind each COM entry.
+  if (st.model.itemCount(Ctl::COMPORT) > 0) LabelComPorts(st);
 }
 
 void bindIdentification(Station& st) {

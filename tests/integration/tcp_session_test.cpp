@@ -434,3 +434,57 @@ TEST(LinkTimeout, RestingValueStandsForTheSessionsOwn) {
   std::string buf = CommandFrame("S#");
   EXPECT_EQ(sendRcv(s.st, buf), -2) << "no link: nothing to send on";
 }
+
+namespace {
+
+// Runs a nested callback while the Continue / Disconnect box is up, as the
+// event loop may, then answers with `answer`.
+struct NestingOperator : ScriptedOperator {
+  std::function<void()> whileAsking;
+  int answer = 1;
+  int twoButton(std::string_view title, std::string_view text, std::string_view first,
+                std::string_view second) override {
+    if (whileAsking) {
+      auto f = std::move(whileAsking);
+      whileAsking = nullptr;
+      f();
+    }
+    twoButtonAnswers.push_back(answer);
+    return ScriptedOperator::twoButton(title, text, first, second);
+  }
+};
+
+}  // namespace
+
+TEST(TcpSession, NestedPollDuringTheErrorBoxFindsAWorkingLink) {
+  SimStation s(120);
+  NestingOperator op;
+  s.st.ui = &op;
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(FaultKind::Stall));
+  s.sim().arm(0, 1000);
+  int nested = -9;
+  op.whileAsking = [&] {
+    s.tick();
+    nested = s.st.session.unitStatus;
+  };
+  s.tick();
+  EXPECT_EQ(nested, 1) << "the nested poll got its own reply";
+  EXPECT_EQ(s.st.session.unitStatus, 1);
+  EXPECT_TRUE(LinkOpen(s.st));
+}
+
+TEST(TcpSession, NestedDisconnectDuringTheErrorBoxThenContinue) {
+  SimStation s(120);
+  NestingOperator op;
+  s.st.ui = &op;
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(FaultKind::Stall));
+  op.whileAsking = [&] { s.st.model.commit(Ctl::CONNECT); };  // the operator disconnects meanwhile
+  s.tick();
+  EXPECT_EQ(s.st.session.unitStatus, -1);
+  EXPECT_FALSE(LinkOpen(s.st));
+  EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Disconnected");
+  s.tick();
+  EXPECT_EQ(op.transcript.size(), 1u) << "nothing more is sent or asked";
+}
