@@ -46,24 +46,63 @@ float Lookup(CalContext& cal, float ratio, const float* table, int points) {
 
 namespace {
 
+// Lookups of one plane within one conversion: the ratio is the same in every
+// pass, so a table gives the same slope and the same flag again.
+struct LookupMemo {
+  static constexpr int kSize = 8;
+  int offset[kSize];
+  float value[kSize];
+  bool flag[kSize];
+  int n = 0, next = 0;
+};
+
 struct TableCell {
   CalContext& cal;
   int plane;
   float r;
+  LookupMemo* memo;
   bool has(int row, int col) const { return cal.layout->hasTable(plane, row, col); }
   double L(int row, int col) const {
-    return Lookup(cal, r, cal.image + cal.layout->offset[plane][row][col], cal.layout->points(plane, row));
+    const int off = cal.layout->offset[plane][row][col];
+    const int points = cal.layout->points(plane, row);
+    if (!memo) return Lookup(cal, r, cal.image + off, points);
+    for (int k = 0; k < memo->n; ++k)
+      if (memo->offset[k] == off) {
+        cal.LookupOutOfRange |= memo->flag[k];
+        return memo->value[k];
+      }
+    const bool before = cal.LookupOutOfRange;
+    cal.LookupOutOfRange = false;
+    const float value = Lookup(cal, r, cal.image + off, points);
+    const int k = memo->n < LookupMemo::kSize ? memo->n++ : memo->next++ % LookupMemo::kSize;
+    memo->offset[k] = off;
+    memo->value[k] = value;
+    memo->flag[k] = cal.LookupOutOfRange;
+    cal.LookupOutOfRange |= before;
+    return value;
   }
 };
 
-}  // namespace
+// First column whose breakpoint is at least v, or columns when none is (also
+// for a NaN).
+int firstColumnAtLeast(const double* bp, int columns, double v) {
+  int lo = 0, hi = columns;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (bp[mid] >= v) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
 
-double GetTheta(CalContext& cal, double y, int row, int edgeRow, double v, double ratio, int plane,
-                const double* bp, int columns) {
+double theta(CalContext& cal, LookupMemo* memo, double y, int row, int edgeRow, double v, double ratio,
+             int plane, const double* bp, int columns) {
   const double* yr = cal.layout->rowY;
-  const TableCell cell{cal, plane, static_cast<float>(ratio)};
-  int c = 0;
-  while (c < columns && !(bp[c] >= v)) ++c;
+  const TableCell cell{cal, plane, static_cast<float>(ratio), memo};
+  int c = firstColumnAtLeast(bp, columns, v);
   bool edgeCol = false;
   if (c == columns) {
     c = columns - 1;
@@ -90,6 +129,13 @@ double GetTheta(CalContext& cal, double y, int row, int edgeRow, double v, doubl
   return Q + (v - bp[c - 1]) * (P - Q) / (bp[c] - bp[c - 1]);
 }
 
+}  // namespace
+
+double GetTheta(CalContext& cal, double y, int row, int edgeRow, double v, double ratio, int plane,
+                const double* bp, int columns) {
+  return theta(cal, nullptr, y, row, edgeRow, v, ratio, plane, bp, columns);
+}
+
 namespace {
 
 constexpr double kTolerance = 0.01;  // mm
@@ -112,6 +158,7 @@ void convert_to_eu(CalContext& cal, double& X, double& Y, double& Z, double rati
   const CalPlaneLayout& pb = L.plane[planeB(h)];
   const CalPlaneLayout& pc = L.plane[planeC(h)];
   double Xo = X, Yo = Y, Zo = Z;
+  LookupMemo memoA, memoB, memoC;
   int passes = 0;
   do {
     Xo = X;
@@ -126,10 +173,10 @@ void convert_to_eu(CalContext& cal, double& X, double& Y, double& Z, double rati
       edge = true;
     }
     if (row == 0) edge = true;
-    const double SC = GetTheta(cal, Yo, row, edge, Zo, ratioC, planeC(h), pc.bp, pc.columns);
+    const double SC = theta(cal, &memoC, Yo, row, edge, Zo, ratioC, planeC(h), pc.bp, pc.columns);
     X = SC * Yo;
-    const double SA = GetTheta(cal, Yo, row, edge, X, ratioA, planeA(h), pa.bp, pa.columns);
-    const double SB = GetTheta(cal, Yo, row, edge, X, ratioB, planeB(h), pb.bp, pb.columns);
+    const double SA = theta(cal, &memoA, Yo, row, edge, X, ratioA, planeA(h), pa.bp, pa.columns);
+    const double SB = theta(cal, &memoB, Yo, row, edge, X, ratioB, planeB(h), pb.bp, pb.columns);
     if (SA == SB) {
       X = Y = Z = 8;  // degenerate: the lines of sight are parallel
     } else {

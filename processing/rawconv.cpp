@@ -115,18 +115,33 @@ void convertPart(const CalContext& base, const uint16_t* words, int recordWords,
                  LastLedPosition& last, float* rows, int rowStride, int part, int threads,
                  const std::function<void(int)>* progress) {
   CalContext cal = base;
+  // Own copies of the start estimates and of each block of results, so the
+  // threads do not share cache lines while they work.
+  LastLedPosition mine = last;
+  constexpr int kBlock = 256;  // records
+  double block[kBlock][18][3];
+  auto flush = [&](int end) {
+    for (int i = end - 1 - (end - 1) % kBlock; i < end; ++i) {
+      float* row = rows + static_cast<size_t>(i) * rowStride;
+      for (int k = part; k < 18; k += threads) {
+        const int col = ledColumn(k / 2, k % 2 == 0 ? 1 : 2);
+        for (int a = 0; a < 3; ++a) row[col + a] = static_cast<float>(block[i % kBlock][k][a]);
+      }
+    }
+  };
   for (int i = 0; i < count; ++i) {
     if (progress) (*progress)(i);
     const uint16_t* rec = words + static_cast<size_t>(i) * recordWords;
-    float* row = rows + static_cast<size_t>(i) * rowStride;
     for (int k = part; k < 18; k += threads) {
       const int slot = k / 2, head = k % 2 == 0 ? 1 : 2;
-      double out[3];
-      decodeHead(cal, 1, rec, recordWords, slot, head, out, &last[slot][head == 1 ? 0 : 3]);
-      const int col = ledColumn(slot, head);
-      for (int a = 0; a < 3; ++a) row[col + a] = static_cast<float>(out[a]);
+      decodeHead(cal, 1, rec, recordWords, slot, head, block[i % kBlock][k], &mine[slot][head == 1 ? 0 : 3]);
     }
-    if (part == 0) storeAmbient(rec, row);
+    if (part == 0) storeAmbient(rec, rows + static_cast<size_t>(i) * rowStride);
+    if (i % kBlock == kBlock - 1 || i == count - 1) flush(i + 1);
+  }
+  for (int k = part; k < 18; k += threads) {
+    const int slot = k / 2, h = k % 2 == 0 ? 0 : 3;
+    for (int a = 0; a < 3; ++a) last[slot][h + a] = mine[slot][h + a];
   }
 }
 
