@@ -3,6 +3,15 @@
 // only (a right-click is ignored) unless its section says otherwise.
 #include "core/callbacks.h"
 
+#include "core/session_ops.h"
+#include "core/startup.h"
+#include "files/export.h"
+#include "link/download.h"
+#include "files/ledcell.h"
+#include "link/info.h"
+#include "link/recording.h"
+#include "maintenance/battery.h"
+
 namespace lumvex {
 namespace {
 
@@ -16,32 +25,56 @@ void onCommit(Station& st, Ctl c, Fn fn) {
 
 void bindStartup(Station& st) {
   // start-up, page change, main-window events, test comment, copyright button
-  (void)st;
+  onCommit(st, Ctl::CONNECTION, CONNECT_TYPE);
+  onCommit(st, Ctl::IPSELECT, IPSELECT);
+  onCommit(st, Ctl::COPYWRITEBUT, COPYWRITEBUT);
+  onCommit(st, Ctl::REPROCESS_BUTTON, REPROCESS_BUTTON);
+  st.model.bind(Ctl::TAB, [&st](const Event& e) {
+    if (e.kind == EventKind::TabChanged) TAB(st, e.data);
+  });
+  st.model.bindPanel([&st](Panel p, const Event& e) { PANELCB(st, p, e); });
 }
 
 void bindSession(Station& st) {
   // connect / disconnect, status timer, cable-disconnect prompt
-  (void)st;
+  onCommit(st, Ctl::CONNECT, CONNECT_BUT);
+  st.model.bind(Ctl::TIMER, [&st](const Event& e) {
+    if (e.kind == EventKind::TimerTick) TIMER_TICK(st);
+  });
+  onCommit(st, Ctl::DISC_BUTTON, DISC_BUTTON);
+  onCommit(st, Ctl::STAY_CONN_BUTT, STAY_CONN_BUTT);
 }
 
 void bindIdentification(Station& st) {
-  // trigger selector, side selector, ISO test object and position
-  (void)st;
+  // trigger selector, test comment, ISO test object and position
+  onCommit(st, Ctl::TRIGGER_SET, TRIGGER_SET);
+  onCommit(st, Ctl::TESTINFO, TESTINFO);
+  // The test-object selector also takes a right-click (a new test object).
+  st.model.bind(Ctl::TESTOBJECT, [&st](const Event& e) { TESTOBJECT(st, e); });
+  st.model.bind(Ctl::POSITION, [&st](const Event& e) { POSITION(st, e); });
 }
 
 void bindRecording(Station& st) {
-  // arm, disarm, software trigger, buffer type, erase, battery
-  (void)st;
+  // arm, disarm, software trigger, buffer type, erase, battery, NOR flash
+  onCommit(st, Ctl::ARM_BUT, ARM_BUT);
+  onCommit(st, Ctl::TRIGGER_BUT, TRIGGER_BUT);
+  onCommit(st, Ctl::CIRC_LIN_BUT, CIRC_LIN_BUT);
+  onCommit(st, Ctl::ERASE_BUT, ERASE_BUT);
+  onCommit(st, Ctl::CHECK_BATT, CHECK_BATT);
+  onCommit(st, Ctl::BAT_RESET, BAT_RESET);
+  onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
 }
 
 void bindDownload(Station& st) {
   // download, raw dump, current positions
-  (void)st;
+  onCommit(st, Ctl::DOWNLOAD_BUT, DOWNLOAD_BUT);
+  onCommit(st, Ctl::RAWDOWNLOAD, RAWDOWNLOAD);
 }
 
 void bindExport(Station& st) {
   // export page
-  (void)st;
+  onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
+  onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
 }
 
 void bindPlot(Station& st) {

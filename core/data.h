@@ -53,10 +53,23 @@ struct Layout {
 // A 16-character ISO MME channel code in a 25-byte slot.
 using CodeSlot = std::array<char, 25>;
 
+using TypeNameTable = std::array<std::array<char, 50>, 9>;
+
+// The type names as a fresh station knows them, indexed by DummyType; the
+// derived-channel steps append their suffixes to the current type's name.
+constexpr TypeNameTable initialDummyTypeNames() {
+  constexpr const char* names[9] = {"Polar",    "5th Female", "50th Male",    "SIDIIs",   "Ballistic",
+                                    "WorldSID", "50th 3D",    "WorldSID 5th", "undefined"};
+  TypeNameTable t{};
+  for (int i = 0; i < 9; ++i)
+    for (int j = 0; names[i][j] != 0; ++j) t[i][j] = names[i][j];
+  return t;
+}
+
 struct ChannelCodeTables {
   std::array<CodeSlot, kCodeSlots> ChannelCodes{};
   std::array<std::array<char, 128>, kCodeSlots> PlotNames{};
-  std::array<std::array<char, 50>, 9> DummyTypeNames{};
+  TypeNameTable DummyTypeNames = initialDummyTypeNames();
   char DataFilterCode = '0';
 };
 

@@ -57,6 +57,11 @@ struct SessionState {
   int ReprocessRequested = 0;
   std::string CurrentDataPath;        // up to 1023 characters
   bool cableDisconnectPanel = false;  // the cable-disconnect prompt is shown
+  int restingTimeoutMs = 2000;        // ms; the link's resting read time-out (tests lower it)
+  // LED assignment of the adjustable 50th layout as last read from or written
+  // to the unit: rib 1 to 6 and position index 0 to 3 of LEDs 1 to 12.
+  std::array<int, 12> LedRib{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  std::array<int, 12> LedPosn{};
 };
 
 }  // namespace lumvex

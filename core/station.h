@@ -9,6 +9,7 @@
 #include "platform/operator.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace lumvex {
@@ -27,6 +28,12 @@ struct Station {
   // per LED slot X, Y, Z of head 1, then X, Y, Z of head 2 (mm).
   std::array<std::array<double, 6>, 9> conversionStart{};
   std::string workDir = ".";  // folder of the configuration and list files
+  // What a page change starts (TAB): the trigger test, I/O check and live
+  // display loops and the plot. Each module that owns one sets its entry when
+  // its controls are bound; an empty entry starts nothing.
+  struct PageActivities {
+    std::function<void(Station&)> TriggerCheck, Checkio, Demo, PlotData;
+  } pageActivities;
   bool quitRequested = false;
 };
 

@@ -39,6 +39,9 @@ int Parser(std::string_view expectedName, std::string_view reply, std::string& f
            size_t firstCapacity = kReplyFieldCapacity, size_t secondCapacity = kReplyFieldCapacity);
 
 // Read time-out of the link in ms (0 = wait forever); returns 0 or -1.
+// kRestingTimeoutMs stands for the session's resting value
+// (SessionState::restingTimeoutMs, 2000 ms unless a test lowered it), so that
+// restoring the resting time-out after a long command keeps a lowered one.
 int SetLinkTimeout(Station& st, int ms);
 // Binary mode: termination on LF off (on = false) / on again (on = true).
 int SetLineMode(Station& st, bool on);
@@ -47,7 +50,17 @@ int WriteRaw(Station& st, const void* data, size_t n);
 // Reads exactly n bytes in binary mode (or fewer at a time-out); `got` receives
 // the count. 0 when n bytes arrived, -1 time-out or error, -2 link lost.
 int ReadRaw(Station& st, void* data, size_t n, size_t& got);
+// Reads one line (up to LF, at most max bytes) without writing anything
+// first, for replies that follow another reply. 0, -1 time-out or error,
+// -2 link lost; no message is shown.
+int ReadLine(Station& st, std::string& line, size_t max);
 // Discards anything waiting in the link's input.
 void ClearLink(Station& st);
+// True while a link is open.
+bool LinkOpen(const Station& st);
+
+// Splits "host", "host:port", "[v6]:port" into host and port; the port stays
+// `port` when none is given. false when the port is not a number 1..65535.
+bool SplitHostPort(std::string_view address, std::string& host, int& port);
 
 }  // namespace lumvex

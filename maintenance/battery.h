@@ -6,8 +6,23 @@
 
 namespace lumvex {
 
+// Charge codes the unit reports instead of a percentage.
+constexpr int kBatteryNotFound = -1;
+constexpr int kBatteryGaugeReset = -2;
+constexpr int kBatteryCommErrors = -3;
+
+// Reads charge (percent or a code) and voltage (V). 0, or -1 on a malformed
+// reply; a failed exchange leaves empty fields, read as 0 and 0 (result 0).
+int GetBattInfo(Station& st, int& charge, double& volts);
+// Tells the gauge that the battery is full. 0, or -1.
+int BattSetFullCharge(Station& st);
 // Reads and shows the battery state, with the dialogs for its error codes.
-// 0 when arming may go on, -1 when it must not.
+// The charge as read (0 to 100, or a negative code), or 0 when no reading
+// succeeded or the chosen gauge reset failed.
 int DoBattery(Station& st);
+
+// "Check Batt" (page 0) and "Set Battery Fuel Gage to Full" (Diagnostics).
+void CHECK_BATT(Station& st);
+void BAT_RESET(Station& st);
 
 }  // namespace lumvex

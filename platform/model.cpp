@@ -39,6 +39,7 @@ bool controlByName(std::string_view name, Ctl& out) {
 
 Model::Model() {
   for (int i = 0; i < kControlCount; ++i) controls_[i].id = static_cast<Ctl>(i);
+  controls_[static_cast<int>(Ctl::TAB)].index = activePage_;  // the tab control shows the active page
   panels_[static_cast<int>(Panel::Main)].visible = true;
   for (int p = 0; p < kPageCount; ++p) panels_[static_cast<int>(pagePanel(p))].visible = true;
 }

@@ -26,6 +26,7 @@ enum class Panel : int {
   CableDisconnect,
   Finder,
   Adaptor,
+  LoaderWait,  // "PLEASE WAIT" notice while the unit processes an upload
   Count
 };
 constexpr int kPageCount = 7;
@@ -126,10 +127,13 @@ struct Control {
   std::string text;   // value of text fields and labels
   double number = 0;  // numeric value; toggle and LED state 0/1; gauge level
   double minimum = -1e300, maximum = 1e300;
-  int index = -1;                        // selected item of a ring or list, -1 none
-  std::vector<Item> items;               // ring and list entries
-  std::vector<std::vector<Cell>> cells;  // table cells [row][col], 0-based storage
-  std::vector<std::string> stateTexts;   // toggle's off / on texts
+  int precision = 0;                      // digits shown after the decimal point of a numeric
+  bool indicator = false;                 // shows a value; the operator cannot edit it
+  int index = -1;                         // selected item of a ring or list, -1 none
+  std::vector<Item> items;                // ring and list entries
+  std::vector<std::vector<Cell>> cells;   // table cells [row][col], 0-based storage
+  std::vector<std::string> columnTitles;  // table column headings
+  std::vector<std::string> stateTexts;    // toggle's off / on texts
   GraphState graph;
   bool visible = true;
   bool dimmed = false;

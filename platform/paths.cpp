@@ -1,5 +1,11 @@
 #include "platform/paths.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
 namespace lumvex {
 
 std::string pathFolder(std::string_view path) {
@@ -34,6 +40,25 @@ std::string pathStem(std::string_view path) {
   std::string name = pathFileName(path);
   size_t d = name.rfind('.');
   return d == std::string::npos ? name : name.substr(0, d);
+}
+
+size_t pathLastSeparator(std::string_view path) { return path.rfind(kPathSeparator); }
+
+void pathUpperExtension(std::string& path, size_t dot) {
+  for (size_t i = dot + 1; i < path.size() && i <= dot + 3; ++i)
+    path[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[i])));
+}
+
+void pathReplaceExtension(std::string& path, size_t dot, std::string_view ext) {
+  size_t old = std::min<size_t>(3, path.size() - dot - 1);
+  path.replace(dot + 1, old, ext);
+}
+
+int makeFolder(const std::string& path, bool existingOk) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 0;
+  struct stat sb;
+  if (existingOk && errno == EEXIST && ::stat(path.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode)) return 0;
+  return -1;
 }
 
 }  // namespace lumvex

@@ -19,5 +19,15 @@ std::string pathJoin(std::string_view folder, std::string_view name);
 size_t pathLastDot(std::string_view path);
 // The file part without its extension.
 std::string pathStem(std::string_view path);
+// Position of the last separator, or npos.
+size_t pathLastSeparator(std::string_view path);
+// Raises the (up to) three characters after the '.' at `dot` to upper case, in place.
+void pathUpperExtension(std::string& path, size_t dot);
+// Puts `ext` (e.g. "R32") in place of the (up to) three characters after the
+// '.' at `dot`; what follows them stays.
+void pathReplaceExtension(std::string& path, size_t dot, std::string_view ext);
+// Creates one folder (its parent must exist). 0 when created, or when it
+// exists already and existingOk is set; -1 otherwise.
+int makeFolder(const std::string& path, bool existingOk);
 
 }  // namespace lumvex

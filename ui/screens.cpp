@@ -1,12 +1,311 @@
 #include "ui/screens.h"
 
-namespace lumvex {
+#include "files/ledcell.h"
+#include "link/info.h"
+#include "link/query.h"
+#include "maintenance/leds.h"
 
-// Placeholder until the per-family layouts land.
+#include <string>
+#include <vector>
+
+namespace lumvex {
+namespace {
+
+constexpr char kXY[] = "Show Current XY's";
+constexpr char kXYZ[] = "Show Current XYZ's";
+
+struct TypeLayout {
+  int ledCount;
+  int axes;
+  int sensors;
+};
+
+TypeLayout layoutOf(int type) {
+  switch (type) {
+    case DummyPolar:
+      return {6, 2, 2};
+    case DummyHybridIII5th:
+      return {12, 2, 2};
+    case DummyHybridIII50th:
+      return {12, 2, 2};
+    case DummySIDIIs:
+      return {6, 3, 3};
+    case DummyBallistic:
+      return {3, 3, 3};
+    case DummyWorldSID50th:
+      return {18, 3, 6};
+    case DummyHybridIII50th3D:
+      return {6, 3, 3};
+    case DummyWorldSID5th:
+      return {18, 3, 6};
+    default:
+      return {0, 0, 0};
+  }
+}
+
+void plainCell(Cell& c, std::string text) {
+  c.text = std::move(text);
+  c.choice = false;
+  c.choices.clear();
+  c.choiceIndex = -1;
+}
+
+void choiceCell(Cell& c, std::vector<std::string> choices, int index) {
+  if (index < 0 || index >= static_cast<int>(choices.size())) index = 0;
+  c.choice = true;
+  c.text = choices[index];
+  c.choices = std::move(choices);
+  c.choiceIndex = index;
+}
+
+// Step 2: 18 numbered rows with plain rib and position cells.
+void resetLedTable(Model& m) {
+  m.setTableSize(Ctl::LED_TABLE, ledtable::Rows, ledtable::Columns);
+  Control& t = m.edit(Ctl::LED_TABLE);
+  for (int r = 0; r < ledtable::Rows; ++r) {
+    auto& row = t.cells[r];
+    plainCell(row[ledtable::Number - 1], std::to_string(r + 1));
+    plainCell(row[ledtable::Rib - 1], "");
+    plainCell(row[ledtable::Position - 1], "");
+  }
+  m.changed(Ctl::LED_TABLE);
+  m.setItems(Ctl::LX_DIRECTION, {{"Left Side", "LE"}, {"Right Side", "RI"}}, 0);
+  m.setVisible(Ctl::LX_DIRECTION, true);
+}
+
+// Rib number and position name of row r (1-based) for the fixed layouts.
+void fixedRow(int type, int r, std::string& rib, std::string& pos) {
+  static constexpr const char* k3D[] = {"UPPER  LEFT ", "MIDDLE LEFT ", "LOWER  LEFT ",
+                                        "UPPER  RIGHT", "MIDDLE RIGHT", "LOWER  RIGHT"};
+  static constexpr const char* kWs[] = {"REAR", "MIDDLE", "FRONT"};
+  switch (type) {
+    case DummyPolar:  // ribs 4 to 6, outer then middle
+      rib = std::to_string(4 + (r - 1) % 3);
+      pos = r <= 3 ? "OUTER" : "MIDDLE";
+      break;
+    case DummyHybridIII50th3D:
+      rib = std::to_string(r);
+      pos = k3D[r - 1];
+      break;
+    case DummySIDIIs:
+    case DummyBallistic:
+      rib = std::to_string(r);
+      pos = "MIDDLE";
+      break;
+    case DummyWorldSID50th:
+    case DummyWorldSID5th:
+      rib = std::to_string((r - 1) / 3 + 1);
+      pos = kWs[(r - 1) % 3];
+      break;
+    default:  // Hybrid III 5th and 50th: ribs 1 to 6 on the left, then on the right
+      rib = std::to_string((r - 1) % 6 + 1);
+      pos = r <= 6 ? "LEFT" : "RIGHT";
+      break;
+  }
+}
+
+void fillLedTable(Station& st, bool adjustable, int connected) {
+  Model& m = st.model;
+  const int type = st.session.DummyType;
+  const int n = st.data.layout.LedCount;
+  m.setTableSize(Ctl::LED_TABLE, n, ledtable::Columns);
+  if (adjustable && connected) GetLedInfo(st);
+  Control& t = m.edit(Ctl::LED_TABLE);
+  for (int r = 1; r <= n; ++r) {
+    auto& row = t.cells[r - 1];
+    if (adjustable) {
+      choiceCell(row[ledtable::Rib - 1], {"1", "2", "3", "4", "5", "6"}, st.session.LedRib[r - 1] - 1);
+      choiceCell(row[ledtable::Position - 1], {"LEFT RIB", "LEFT STERNUM", "RIGHT RIB", "RIGHT STERNUM"},
+                 st.session.LedPosn[r - 1]);
+    } else {
+      std::string rib, pos;
+      fixedRow(type, r, rib, pos);
+      plainCell(row[ledtable::Rib - 1], rib);
+      plainCell(row[ledtable::Position - 1], pos);
+    }
+  }
+  m.changed(Ctl::LED_TABLE);
+}
+
+void applyTimeLimits(Station& st) {
+  Model& m = st.model;
+  int post = 29900, stop = 30000;  // ms
+  if (isWorldSid(st.session.DummyType)) {
+    post = st.session.IsLX2 ? 179900 : 24900;
+    stop = st.session.IsLX2 ? 180000 : 25000;
+  }
+  m.setRange(Ctl::TPOST, m[Ctl::TPOST].minimum, post);
+  m.setRange(Ctl::TSTOP, 10, stop);
+  m.setNumber(Ctl::TSTOP, stop);
+}
+
+void applyDefaultSelections(Station& st) {
+  Model& m = st.model;
+  bool polar = st.session.DummyType == DummyPolar;
+  m.setIndex(Ctl::TESTOBJECT, polar ? 2 : 0);
+  m.setIndex(Ctl::POSITION, polar ? 0 : 1);
+  m.setIndex(Ctl::LX_DIRECTION, 0);
+}
+
+void setStateTexts(Model& m, Ctl c, std::string off, std::string on) {
+  m.edit(c).stateTexts = {std::move(off), std::move(on)};
+  m.changed(c);
+}
+
+void setAxisNames(Model& m, std::string_view vertical, std::string_view horizontal) {
+  GraphState& g = m.edit(Ctl::LIVE_GRAPH).graph;
+  g.yName.assign(vertical);
+  g.xName.assign(horizontal);
+  m.changed(Ctl::LIVE_GRAPH);
+}
+
+void setupLiveDisplay(Station& st) {
+  Model& m = st.model;
+  const int type = st.session.DummyType;
+  m.setVisible(Ctl::DEMO_DIR_SW, true);
+  m.setVisible(Ctl::COORD_SYS_SW, true);
+  setStateTexts(m, Ctl::COORD_SYS_SW, "Dummy", "Lumvex");
+  setAxisNames(m, "Y-axis (mm)", "X (mm)");
+  if (type != DummyPolar) m.setVisible(Ctl::DEMO_DIR_SW, false);
+  if (type == DummyHybridIII5th || type == DummyHybridIII50th) m.setVisible(Ctl::COORD_SYS_SW, false);
+  if (type == DummySIDIIs || isWorldSid(type)) {
+    setStateTexts(m, Ctl::COORD_SYS_SW, "XY", "ZY");
+    setAxisNames(m, "X", "Y");
+  }
+  if (type == DummyBallistic || type == DummyHybridIII50th3D) {
+    setStateTexts(m, Ctl::COORD_SYS_SW, "XY", "XZ");
+    setAxisNames(m, m[Ctl::LIVE_GRAPH].graph.yName, "X");
+  }
+}
+
+void show(Model& m, std::initializer_list<Ctl> cs, bool v) {
+  for (Ctl c : cs) m.setVisible(c, v);
+}
+
+void setupDiagnostics(Station& st) {
+  Model& m = st.model;
+  const int type = st.session.DummyType;
+  const int n = st.data.layout.LedCount;
+  show(m,
+       {Ctl::S2KILL, Ctl::S3A, Ctl::S3B, Ctl::S4KILL, Ctl::S4A, Ctl::S4B, Ctl::S5KILL, Ctl::S5A, Ctl::S5B,
+        Ctl::S6KILL, Ctl::S6A, Ctl::S6B, Ctl::BatteryOn_SW, Ctl::CHARGEON_LED, Ctl::TEMPERATURE,
+        Ctl::BAT_RESET},
+       false);
+  // The controls shown below by family start hidden, so that a layout never
+  // keeps what an earlier unit's family showed.
+  show(m,
+       {Ctl::ARMOUT_SW, Ctl::RAWDOWNLOAD, Ctl::REDBLUE, Ctl::DISABLE_SD, Ctl::SDCARDTEST, Ctl::OTHEROUT_SW,
+        Ctl::ARMIN_LED, Ctl::OTHERIN_LED},
+       false);
+  m.setLabel(Ctl::OTHEROUT_SW, "Other Out");
+  m.setLabel(Ctl::OTHERIN_LED, "Other In");
+  m.setVisible(Ctl::MUX_SW, true);
+
+  // The LED selector offers one entry per LED of the unit; it is rebuilt from
+  // all 18 so that a unit with more LEDs than the last one gets them back.
+  const int entries = (n > 0 && n < ledtable::Rows) ? n : ledtable::Rows;
+  const int keep = m.index(Ctl::LEDSEL);
+  std::vector<Item> leds;
+  for (int i = 1; i <= entries; ++i) leds.push_back({"LED " + std::to_string(i), std::to_string(i)});
+  m.setItems(Ctl::LEDSEL, std::move(leds), keep < 0 ? 0 : keep);
+
+  const bool serialAbove100 = FieldInt(st.session.SerialNumberText) > 100;
+  switch (type) {
+    case DummyHybridIII5th:
+    case DummyHybridIII50th:
+      m.setNumber(Ctl::MUX_SW, 1);
+      m.setVisible(Ctl::MUX_SW, false);
+      show(m, {Ctl::ARMOUT_SW, Ctl::RAWDOWNLOAD}, true);
+      m.setNumber(Ctl::S1KILL, 0);
+      m.setNumber(Ctl::S3KILL, 0);
+      break;
+    case DummySIDIIs:
+    case DummyBallistic:
+    case DummyHybridIII50th3D:
+    case DummyPolar:
+      show(m, {Ctl::ARMOUT_SW, Ctl::RAWDOWNLOAD}, true);
+      break;
+    default:
+      m.setVisible(Ctl::REDBLUE, true);
+      if (!serialAbove100) break;
+      if (!st.session.IsLX2) {
+        show(m,
+             {Ctl::DISABLE_SD, Ctl::SDCARDTEST, Ctl::ARMOUT_SW, Ctl::OTHEROUT_SW, Ctl::BatteryOn_SW,
+              Ctl::ARMIN_LED, Ctl::OTHERIN_LED, Ctl::CHARGEON_LED},
+             true);
+      } else {
+        show(m, {Ctl::DISABLE_SD, Ctl::SDCARDTEST, Ctl::OTHEROUT_SW}, false);
+        show(m,
+             {Ctl::ARMOUT_SW, Ctl::BatteryOn_SW, Ctl::ARMIN_LED, Ctl::OTHERIN_LED, Ctl::CHARGEON_LED,
+              Ctl::TEMPERATURE, Ctl::BAT_RESET},
+             true);
+      }
+      break;
+  }
+}
+
+}  // namespace
+
+int DummyTypeFromText(std::string_view t) {
+  if (Contains(t, "Polar")) return DummyPolar;
+  if (Contains(t, "50th 3D")) return DummyHybridIII50th3D;
+  if (Contains(t, "50th ADJ")) return DummyHybridIII50th;
+  if (Contains(t, "50th")) return DummyHybridIII50th;
+  if (Contains(t, "SIDIIs")) return DummySIDIIs;
+  if (Contains(t, "Ballistic")) return DummyBallistic;
+  if (Contains(t, "WorldSID"))
+    return (Contains(t, "WorldSID Female") || Contains(t, "WorldSID 5th")) ? DummyWorldSID5th
+                                                                           : DummyWorldSID50th;
+  return DummyHybridIII5th;
+}
+
+bool IsAdjustable50th(std::string_view t) {
+  return DummyTypeFromText(t) == DummyHybridIII50th && Contains(t, "50th ADJ");
+}
+
 int SetupScreens(Station& st, int connected) {
-  (void)connected;
-  if (st.model.text(Ctl::LXtype).empty()) return -1;
-  st.session.needsScreenSetup = 0;
+  Model& m = st.model;
+  SessionState& s = st.session;
+  const std::string typeText = m.text(Ctl::LXtype);
+  if (typeText.empty()) return -1;
+
+  resetLedTable(m);
+
+  const int type = DummyTypeFromText(typeText);
+  const TypeLayout lay = layoutOf(type);
+  s.DummyType = type;
+  st.data.layout.LedCount = lay.ledCount;
+  st.data.layout.AxesPerLed = lay.axes;
+  st.data.layout.SensorChannelCount = lay.sensors;
+  fillLedTable(st, IsAdjustable50th(typeText), connected);
+  m.setVisible(Ctl::TRIGGER_SET, type != DummyPolar);
+  m.setLabel(Ctl::GET_CUR_POS, lay.axes == 2 ? kXY : kXYZ);
+  if (isWorldSid(type)) {
+    s.IsLX2 = Contains(m.text(Ctl::FIRMWARE), "LX2") ? 1 : 0;
+    if (s.IsLX2 && connected) SetTime(st);
+  }
+
+  st.data.layout.transformWidth = isWorldSid(type) ? 6 : lay.axes;
+  st.data.SampleIntervalMs = type == DummyBallistic ? 0.05 : 0.1;  // ms
+
+  applyTimeLimits(st);
+  applyDefaultSelections(st);
+
+  if (type == DummyHybridIII5th || type == DummyHybridIII50th || type == DummyBallistic ||
+      type == DummyHybridIII50th3D) {
+    m.setItems(Ctl::LX_DIRECTION, {{"CENTER in X Dir", "CX"}}, 0);
+    m.setVisible(Ctl::LX_DIRECTION, false);
+  }
+
+  s.DirectionText = "Left Side";
+  if (isWorldSid(type) && connected) Direction(st);
+
+  for (int row = 1; row <= lay.ledCount; ++row) ComposeLedIsoCell(st, row);
+
+  setupLiveDisplay(st);
+  setupDiagnostics(st);
+
+  s.needsScreenSetup = 0;
   return 0;
 }
 

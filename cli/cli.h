@@ -1,0 +1,53 @@
+// lumvex-cli, the headless station: global options, the subcommand table and
+// the helpers subcommands share. Each subcommand file adds its entries with
+// one function listed in cli/commands.cpp; a subcommand runs the station's
+// own operations on the control model, answering questions from the options.
+#pragma once
+
+#include "core/station.h"
+#include "platform/operator.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lumvex::cli {
+
+struct CliOptions {
+  std::string host;    // --host ADDR[:PORT]
+  std::string serial;  // --serial COMn
+  bool port1066 = false;
+  bool yes = false;               // --yes: answer questions Yes / Continue
+  int timeoutMs = 0;              // --timeout MS: resting link time-out (0 = the usual 2000 ms)
+  std::string command;            // subcommand name
+  std::vector<std::string> args;  // its arguments
+};
+
+struct CliContext {
+  Station& st;
+  ConsoleOperator& op;
+  const CliOptions& opt;
+};
+
+struct CliCommand {
+  std::string name;
+  std::string usage;                    // one line for --help
+  std::function<int(CliContext&)> run;  // exit status
+};
+
+// Every subcommand, in the order --help lists them.
+std::vector<CliCommand> AllCliCommands();
+// status (cli/session_commands.cpp).
+void AddSessionCommands(std::vector<CliCommand>& out);
+// info, arm, disarm, trigger, erase, positions (cli/drive_commands.cpp).
+void AddDriveCommands(std::vector<CliCommand>& out);
+// download, rawdump (cli/download_commands.cpp).
+void AddDownloadCommands(std::vector<CliCommand>& out);
+
+// Sets the connection controls from the options and commits CONNECT, as a
+// click would. 0 when a unit is connected; else the messages were printed.
+int CliConnect(CliContext& c);
+// Closes the link if one is open.
+void CliDisconnect(CliContext& c);
+
+}  // namespace lumvex::cli

@@ -1,0 +1,14 @@
+#include "cli/cli.h"
+
+namespace lumvex::cli {
+
+std::vector<CliCommand> AllCliCommands() {
+  std::vector<CliCommand> out;
+  // One line per subcommand file.
+  AddSessionCommands(out);
+  AddDriveCommands(out);
+  AddDownloadCommands(out);
+  return out;
+}
+
+}  // namespace lumvex::cli

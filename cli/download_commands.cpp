@@ -1,0 +1,147 @@
+// Subcommands that fetch a recording: download (download, assembly and
+// export, exactly as the page-0 download button and the export button run
+// them; the output's extension picks the writer) and rawdump (the raw memory
+// dump CSV of the Diagnostics page).
+#include "cli/cli.h"
+#include "files/export.h"
+#include "link/download.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace lumvex::cli {
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kBadArguments = 2;
+
+struct DownloadArgs {
+  int start = 0, stop = 0;
+  bool haveStart = false, haveStop = false;
+  std::string out;
+  int filter = 0;  // 0 unfiltered, else a channel class
+  bool relative = false;
+  std::string testObject, position;
+};
+
+bool parseInt(const std::string& s, int& out) {
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (s.empty() || *end != '\0') return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+bool parseArgs(const std::vector<std::string>& a, DownloadArgs& d, std::string& error) {
+  for (size_t i = 0; i < a.size(); ++i) {
+    const std::string& k = a[i];
+    auto value = [&](std::string& v) {
+      if (i + 1 >= a.size()) return false;
+      v = a[++i];
+      return true;
+    };
+    std::string v;
+    if (k == "--start" && value(v) && parseInt(v, d.start)) {
+      d.haveStart = true;
+    } else if (k == "--stop" && value(v) && parseInt(v, d.stop)) {
+      d.haveStop = true;
+    } else if (k == "--out" && value(d.out)) {
+    } else if (k == "--filter" && value(v) && parseInt(v, d.filter) &&
+               (d.filter == 1000 || d.filter == 600 || d.filter == 180 || d.filter == 60)) {
+    } else if (k == "--relative") {
+      d.relative = true;
+    } else if (k == "--test-object" && value(d.testObject) && d.testObject.size() == 1) {
+    } else if (k == "--position" && value(d.position) && d.position.size() == 1) {
+    } else {
+      error = "bad argument: " + k;
+      return false;
+    }
+  }
+  if (!d.haveStart || !d.haveStop || d.out.empty()) {
+    error = "--start, --stop and --out are required";
+    return false;
+  }
+  return true;
+}
+
+void setWindow(Model& m, int start, int stop) {
+  m.setNumber(Ctl::DL_START_TIME, start);
+  m.setNumber(Ctl::DL_STOP_TIME, stop);
+}
+
+int download(CliContext& c) {
+  DownloadArgs d;
+  std::string error;
+  if (!parseArgs(c.opt.args, d, error)) {
+    std::fprintf(stderr, "download: %s\n", error.c_str());
+    return kBadArguments;
+  }
+  if (CliConnect(c) != 0) return kFailed;
+  Station& st = c.st;
+  Model& m = st.model;
+  // The ISO selectors as the operator would set them before downloading.
+  if (!d.testObject.empty() && m.selectValue(Ctl::TESTOBJECT, d.testObject)) m.commit(Ctl::TESTOBJECT);
+  if (!d.position.empty() && m.selectValue(Ctl::POSITION, d.position)) m.commit(Ctl::POSITION);
+  setWindow(m, d.start, d.stop);
+  if (m.intValue(Ctl::DL_START_TIME) != d.start || m.intValue(Ctl::DL_STOP_TIME) != d.stop) {
+    std::fprintf(stderr, "download: window %d..%d ms lies outside the recorded window %s..%s ms\n", d.start,
+                 d.stop, m.text(Ctl::DATA_STRT).c_str(), m.text(Ctl::DATA_STOP).c_str());
+    CliDisconnect(c);
+    return kFailed;
+  }
+  m.commit(Ctl::DOWNLOAD_BUT);
+  if (m.activePage() != pageIndex(Panel::Export)) {
+    CliDisconnect(c);
+    return kFailed;
+  }
+  std::printf("downloaded: %d samples, %d columns\n", st.data.ChannelData.SampleCount,
+              st.data.ChannelData.ChannelCount);
+  if (!m.dimmed(Ctl::EXPORT_ZEROING)) m.setIndex(Ctl::EXPORT_ZEROING, d.relative ? 1 : 0);
+  if (!m.dimmed(Ctl::EXPORT_FILTER)) {
+    if (d.filter == 0)
+      m.setIndex(Ctl::EXPORT_FILTER, 0);
+    else
+      m.selectValue(Ctl::EXPORT_FILTER, std::to_string(d.filter));
+  }
+  c.op.saveAnswer = d.out;
+  // What the export button runs, keeping its result for the exit status.
+  const int rc = FileSave(st);
+  st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");
+  CliDisconnect(c);
+  if (rc == 0) {
+    std::printf("exported: %s\n", st.session.CurrentDataPath.c_str());
+    return 0;
+  }
+  return kFailed;
+}
+
+int rawdump(CliContext& c) {
+  DownloadArgs d;
+  std::string error;
+  std::vector<std::string> a = c.opt.args;
+  if (!parseArgs(a, d, error)) {
+    std::fprintf(stderr, "rawdump: %s\n", error.c_str());
+    return kBadArguments;
+  }
+  if (CliConnect(c) != 0) return kFailed;
+  setWindow(c.st.model, d.start, d.stop);
+  c.op.saveAnswer = d.out;
+  const int rc = Download(c.st, DownloadRawToFile);
+  CliDisconnect(c);
+  if (rc != 0) return kFailed;
+  std::printf("raw dump: %s\n", c.st.session.CurrentDataPath.c_str());
+  return 0;
+}
+
+}  // namespace
+
+void AddDownloadCommands(std::vector<CliCommand>& out) {
+  out.push_back({"download",
+                 "download --start MS --stop MS --out FILE [--filter 1000|600|180|60] [--relative] "
+                 "[--test-object C] [--position D]",
+                 download});
+  out.push_back({"rawdump", "rawdump --start MS --stop MS --out FILE.CSV", rawdump});
+}
+
+}  // namespace lumvex::cli

@@ -1,0 +1,94 @@
+// lumvex-cli: the station without a screen. Global options choose the link,
+// a subcommand says what to do; messages go to stderr as "TITLE: text".
+#include "cli/cli.h"
+#include "core/callbacks.h"
+#include "core/startup.h"
+#include "ui/layout.h"
+
+#include <cstdio>
+#include <memory>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
+  std::fputs(
+      "usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
+      "Runs the station's operations without a screen, reading the configuration files\n"
+      "from the working directory. Messages go to stderr as \"TITLE: text\"; questions are\n"
+      "never waited for (the Communication Error box is answered \"Disconnect\").\n"
+      "\n"
+      "options\n"
+      "  --host ADDR[:PORT]  unit on TCP (port 3000 unless given)\n"
+      "  --port1066          the alternative port 1066 when ADDR has no port\n"
+      "  --serial COMn       unit on serial port COMn (see LUMVEX_SERIAL_PORTS)\n"
+      "  --timeout MS        resting link time-out (default 2000)\n"
+      "  --yes               answer Yes / Continue to questions\n"
+      "\n"
+      "commands\n",
+      stdout);
+  for (const auto& c : cmds) std::printf("  %s\n", c.usage.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace lumvex;
+  using namespace lumvex::cli;
+  std::vector<CliCommand> cmds = AllCliCommands();
+  CliOptions opt;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (!opt.command.empty()) {
+      opt.args.push_back(a);
+    } else if (a == "--help" || a == "-h") {
+      usage(cmds);
+      return 0;
+    } else if (a == "--host" || a == "--serial" || a == "--timeout") {
+      const char* v = value();
+      if (!v) {
+        std::fprintf(stderr, "lumvex-cli: %s needs a value\n", a.c_str());
+        return 2;
+      }
+      if (a == "--host") opt.host = v;
+      if (a == "--serial") opt.serial = v;
+      if (a == "--timeout") opt.timeoutMs = std::atoi(v);
+    } else if (a == "--port1066") {
+      opt.port1066 = true;
+    } else if (a == "--yes") {
+      opt.yes = true;
+    } else if (!a.empty() && a[0] == '-') {
+      std::fprintf(stderr, "lumvex-cli: unknown option %s\n", a.c_str());
+      return 2;
+    } else {
+      opt.command = a;
+    }
+  }
+  const CliCommand* cmd = nullptr;
+  for (const auto& c : cmds)
+    if (c.name == opt.command) cmd = &c;
+  if (!cmd) {
+    std::fprintf(stderr, "lumvex-cli: %s\n", opt.command.empty() ? "no command given" : "unknown command");
+    usage(cmds);
+    return 2;
+  }
+  if (opt.host.empty() == opt.serial.empty()) {
+    std::fprintf(stderr, "lumvex-cli: give either --host or --serial\n");
+    return 2;
+  }
+
+  ConsoleOperator op;
+  op.assumeYes = opt.yes;
+  op.defaultButton = "Disconnect";
+  op.quiet = false;
+  // Heap: the station's buffers are large.
+  auto st = std::make_unique<Station>(op);
+  // The same window model as the GUI: captions, entries and starting states.
+  LoadMainLayout(st->model);
+  BindCallbacks(*st);
+  if (StartStation(*st) != 0) return 1;
+  CliContext ctx{*st, op, opt};
+  return cmd->run(ctx);
+}

@@ -1,0 +1,63 @@
+// Output files of the exporters and the C number formats they print.
+// OutFile is a buffered, replace-on-open file that remembers any failed write,
+// so a full disk or a vanished folder ends an export as a failure. The format
+// functions produce what "%d", "%f", "%.Nf" and "%E" print for the same value
+// in the C locale, byte for byte, but without printf: they never see the
+// process locale (the GUI sets one) and are many times faster.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace lumvex {
+
+class OutFile {
+ public:
+  explicit OutFile(size_t bufferBytes = size_t{1} << 20);
+  ~OutFile();  // closes without reporting; call close() to learn the result
+  OutFile(const OutFile&) = delete;
+  OutFile& operator=(const OutFile&) = delete;
+
+  // Creates or replaces the file. False when it cannot be created.
+  bool open(const std::string& path);
+  // Bytes as they are.
+  void put(std::string_view bytes);
+  // Text as a text-mode stream stores it here: every "\n" becomes "\r\n".
+  void text(std::string_view s);
+  // Room for n bytes (n at most the buffer size) at the end of the buffer;
+  // write into it and hand the end of what was written to commit().
+  char* reserve(size_t n);
+  void commit(char* end) { len_ = static_cast<size_t>(end - buf_.get()); }
+  // Writes the bytes at a file offset, past the buffer (what is buffered is
+  // written first). A failure is kept like that of any other write.
+  void putAt(const char* bytes, size_t n, long long offset);
+  // Writes what is buffered and closes. False when any write or the close failed.
+  bool close();
+  bool failed() const { return failed_; }
+
+ private:
+  void flush();
+  int fd_ = -1;
+  std::unique_ptr<char[]> buf_;
+  size_t cap_;
+  size_t len_ = 0;
+  bool failed_ = false;
+};
+
+// Longest text of formatFloatE: "-1.234567E+38".
+constexpr size_t kFloatEChars = 16;
+
+// "%E" of a float promoted to double. Writes at most kFloatEChars bytes at p
+// and returns the end.
+char* formatFloatE(char* p, float v);
+
+// "%d".
+std::string formatInt(long long v);
+// "%.Nf" of a double, decimals 0 to 20 ("%f" is decimals 6).
+std::string formatFixed(double v, int decimals);
+// "%E" of a double.
+std::string formatE(double v);
+
+}  // namespace lumvex

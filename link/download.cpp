@@ -1,0 +1,243 @@
+#include "link/download.h"
+
+#include "link/link.h"
+#include "core/session_ops.h"
+#include "link/status.h"
+#include "platform/paths.h"
+#include "processing/assembly.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumvex {
+namespace {
+
+constexpr uint32_t kDarkRed = 0x800000;
+constexpr uint32_t kDarkGreen = 0x008000;
+
+int readWindowValue(const Model& m, Ctl c) {
+  // The recorded window is shown as text by the identification; fall back
+  // to the numeric value when a front end keeps it as a number.
+  const std::string& t = m.text(c);
+  if (!t.empty()) return std::atoi(t.c_str());
+  return m.intValue(c);
+}
+
+bool windowAccepted(Station& st) {
+  const int start = st.model.intValue(Ctl::DL_START_TIME);
+  const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
+  const int recStart = readWindowValue(st.model, Ctl::DATA_STRT);
+  const int recStop = readWindowValue(st.model, Ctl::DATA_STOP);
+  const char* refusal = nullptr;
+  if (start >= stop)
+    refusal = "Start Time >= Stop Time";
+  else if (start < recStart)
+    refusal = "Download Start Time < Data in Lumvex Start Time";
+  else if (stop > recStop)
+    refusal = "Download Stop Time > Data in Lumvex Stop Time";
+  else if (stop - start > 25000 && isWorldSid(st.session.DummyType) && st.session.IsLX2)
+    refusal = "Maximum data download is 25,000 ms for WorldSID";
+  if (refusal) st.ui->message("Download Error", refusal);
+  return refusal == nullptr;
+}
+
+// Parses a whole decimal field; false for anything else (blank, sign only, junk).
+bool parseCount(const std::string& field, long& out) {
+  const char* b = field.data();
+  const char* e = b + field.size();
+  while (b < e && (*b == ' ' || *b == '\t')) ++b;
+  auto [p, ec] = std::from_chars(b, e, out);
+  return ec == std::errc() && p != b;
+}
+
+struct LineModeGuard {
+  Station& st;
+  bool active = false;
+  ~LineModeGuard() {
+    if (active && st.session.linkHandle) SetLineMode(st, true);
+  }
+};
+
+// Reads the records into RawWords. 0 when all arrived and every sum matched,
+// 1 when all arrived but a sum did not match, -1 when the stream stopped
+// (time-out or short read), -2 when the link was lost.
+int receiveRecords(Station& st, long records, long words) {
+  uint8_t* dst = reinterpret_cast<uint8_t*>(st.data.RawWords.begin());
+  const size_t recordBytes = static_cast<size_t>(words) * 2;
+  const size_t capacity = st.data.RawWords.size * 2;
+  int mismatches = 0;
+  for (long r = 0; r < records; ++r) {
+    uint8_t* rec = dst + static_cast<size_t>(r) * recordBytes;
+    // The sum byte lands on the next record's first byte, which that record
+    // then overwrites; only the very last slot of the buffer has no room.
+    const bool room = static_cast<size_t>(r + 1) * recordBytes < capacity;
+    uint8_t sumByte = 0;
+    size_t got = 0;
+    int rc = ReadRaw(st, rec, recordBytes + (room ? 1 : 0), got);
+    if (rc == 0 && !room) rc = ReadRaw(st, &sumByte, 1, got);
+    if (rc != 0) return rc == -2 ? -2 : -1;
+    if (room) sumByte = rec[recordBytes];
+    unsigned sum = 0;
+    for (size_t k = 0; k < recordBytes; ++k) sum += rec[k];
+    if ((sum & 0xFF) != sumByte) ++mismatches;
+    st.ui->progressUpdate(static_cast<double>(r * 100 / records));
+    if ((r + 1) % 102 == 0) st.ui->processEvents();
+  }
+  return mismatches ? 1 : 0;
+}
+
+}  // namespace
+
+int Download(Station& st, int mode) {
+  if (!windowAccepted(st)) return -1;
+  const int start = st.model.intValue(Ctl::DL_START_TIME);
+  const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
+  const char* name = mode == DownloadProcessed ? "DUMPBINA" : "RAWDUMP";
+  std::string buf =
+      CommandFrame(std::string(name) + "#" + std::to_string(start) + "#" + std::to_string(stop) + "#");
+  if (sendRcv(st, buf) != 0) return -1;
+  std::string f1, f2;
+  if (Parser(name, buf, f1, f2) != 0) {
+    st.ui->message("COMM ERROR", "in download");
+    return -1;
+  }
+  if (f1.find("BAD") != std::string::npos) {
+    st.ui->message("ERROR", "bad start time - download aborted");
+    return -1;
+  }
+  if (f2.find("BAD") != std::string::npos) {
+    st.ui->message("ERROR", "bad stop time - download aborted");
+    return -1;
+  }
+  long words = 0, records = 0;
+  // A reply the buffers cannot hold is refused before a byte is stored.
+  const bool shapeOk = parseCount(f1, words) && parseCount(f2, records) && words > 0 &&
+                       words <= kMaxRecordWords && records >= 0 && records <= kMaxRecords &&
+                       static_cast<size_t>(words) * static_cast<size_t>(records) <= st.data.RawWords.size &&
+                       (mode != DownloadProcessed || words + 1 <= kMaxChannels);
+  if (!shapeOk) {
+    st.ui->message("COMM ERROR", "in download");
+    return -1;
+  }
+
+  st.model.setText(Ctl::STATUSBOX, "DOWNLOADING DATA FROM LUMVEX");
+  st.model.setTextColour(Ctl::STATUSBOX, kDarkRed);
+  st.ui->progressOpen("Download Status", "Percent Complete", false);
+  if (mode != DownloadRawToFile) {
+    st.data.ChannelData.SampleCount = static_cast<int>(records);
+    st.data.ChannelData.ChannelCount = mode == DownloadProcessed ? static_cast<int>(words) : 60;
+  }
+  st.data.RawRecordCount = 0;
+
+  int rc;
+  {
+    LineModeGuard guard{st};
+    rc = SetLineMode(st, false);
+    if (rc == 0) {
+      guard.active = true;
+      rc = receiveRecords(st, records, words);
+    } else {
+      rc = -1;
+    }
+  }
+  st.ui->progressClose();
+  if (rc == -2) {
+    // The link went during the stream: close it as any command would and show
+    // the disconnected screen (no status poll runs while data are held).
+    Disconnect(st);
+    st.ui->message("Communication Error",
+                   "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or "
+                   "reboot the Lumvex");
+    CtrlScreens(st);
+    return -1;
+  }
+  st.model.setText(Ctl::STATUSBOX, "Connected - Idle");
+  st.model.setTextColour(Ctl::STATUSBOX, kDarkGreen);
+  if (rc != 0) {
+    if (rc == -1) ClearLink(st);
+    st.ui->message("COMM ERROR", "in data download - download aborted");
+    return -1;
+  }
+  st.data.RawRecordCount = static_cast<int>(records);
+  if (mode == DownloadRawToFile) DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
+  return 0;
+}
+
+int DumpFileSave(Station& st, int records, int words) {
+  FileRequest req;
+  req.title = "Save Data File";
+  req.folder = st.ini.DefaultStorageLocation.data();
+  req.filter = "*.CSV";
+  req.defaultName = "*.CSV";
+  req.save = true;
+  std::optional<std::string> path = st.ui->chooseFile(req);
+  if (!path || path->empty()) return -1;
+  st.session.CurrentDataPath = *path;
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path->c_str(), "wb"), &std::fclose);
+  if (!f) {
+    st.ui->message("ERROR", "Could not create the raw dump file\n" + *path);
+    return -1;
+  }
+
+  std::vector<char> out;
+  out.reserve(1 << 20);
+  auto flush = [&]() {
+    bool ok = std::fwrite(out.data(), 1, out.size(), f.get()) == out.size();
+    out.clear();
+    return ok;
+  };
+  std::string head = "Lumvex Type:" + st.model.text(Ctl::LXtype) + "\r";
+  out.insert(out.end(), head.begin(), head.end());
+  float time = static_cast<float>(st.model.intValue(Ctl::DL_START_TIME));
+  const auto* raw = reinterpret_cast<const int16_t*>(st.data.RawWords.begin());
+  char num[64];
+  bool ok = true;
+  for (int r = 0; r < records && ok; ++r) {
+    int n = std::snprintf(num, sizeof num, "%4.1f,", static_cast<double>(time));
+    out.insert(out.end(), num, num + n);
+    const int16_t* w = raw + static_cast<size_t>(r) * words;
+    for (int k = 0; k < words; ++k) {
+      auto res = std::to_chars(num, num + sizeof num, 2 * static_cast<int>(w[k]));
+      *res.ptr++ = ',';
+      out.insert(out.end(), num, res.ptr);
+    }
+    out.push_back('\r');
+    time += 0.1f;
+    if (out.size() > (1u << 20) - 4096) ok = flush();
+  }
+  if (ok) ok = flush();
+  if (std::fflush(f.get()) != 0) ok = false;
+  if (!ok) {
+    // A dump cut short must not pass for a complete one.
+    st.ui->message("ERROR", "Could not write the raw dump file completely\n" + *path);
+    return -1;
+  }
+  return 0;
+}
+
+void DOWNLOAD_BUT(Station& st) {
+  const int s = CheckStatus(st);
+  if (s != StatusReady && s != StatusDataHeld) return;
+  if (st.model.visible(Ctl::SAVE_LED_INFO)) {
+    st.ui->message("NOTE:", "Save or Cancel the LED settings");
+    return;
+  }
+  if (GetLumvexData(st) == 0) st.model.setActivePage(pageIndex(Panel::Export));
+}
+
+void RAWDOWNLOAD(Station& st) {
+  const int s = CheckStatus(st);
+  if (s != StatusReady && s != StatusDataHeld) return;
+  if (st.session.ioCheckRunning) {
+    st.session.ioCheckRunning = 0;
+    st.model.setLabel(Ctl::CHECKIOBUT, "Check I/O");
+  }
+  Download(st, DownloadRawToFile);
+}
+
+}  // namespace lumvex

@@ -1,0 +1,26 @@
+// Data download: a time window of the recording as fixed-size binary records
+// with one-byte sums, into the raw buffer (or straight into a raw dump CSV).
+#pragma once
+
+#include "core/station.h"
+
+namespace lumvex {
+
+enum DownloadMode : int {
+  DownloadRawToFile = 0,
+  DownloadProcessed = 1,
+  DownloadRaw = 2,
+  DownloadRawLX2 = 3,
+};
+
+// 0 on a complete, checksum-clean download, -1 otherwise (the operator has
+// been told why).
+int Download(Station& st, int mode);
+// Writes the first records x words words of RawWords to a raw dump CSV chosen
+// by the operator. 0, or -1 when cancelled or the file cannot be written.
+int DumpFileSave(Station& st, int records, int words);
+
+void DOWNLOAD_BUT(Station& st);
+void RAWDOWNLOAD(Station& st);
+
+}  // namespace lumvex

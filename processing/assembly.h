@@ -1,0 +1,36 @@
+// Data assembly: from a download to ChannelData over a millisecond time base,
+// the impact-side transform, the test identification texts, and two small
+// utilities the file readers share (date texts and a line reader).
+#pragma once
+
+#include "core/station.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace lumvex {
+
+// Downloads the recording window chosen on page 0 and assembles it. 0 or -1.
+int GetLumvexData(Station& st);
+
+// Fills ChannelData from unit-computed positions held in RawWords (SampleCount
+// records of ChannelCount words): coordinates in hundredths of a mm, sensor
+// values as doubled words, a time column in front; ChannelCount grows by one.
+void AssemblePositions(Station& st);
+
+// Transforms the first n values of one sample (LED by LED) into the dummy's
+// frame for the impact side selected on page 0.
+void CoordConvert(Station& st, int n, double* values);
+
+// Sets the three date texts from a month-first ("12-31-2020") or year-first
+// ("2021-03-04") date.
+void GetFileDates(TestIdentification& ident, std::string_view date);
+// Sets the date texts to today's date.
+void GetCurrentDates(TestIdentification& ident);
+
+// Reads one line of at most size-1 characters (the rest of a longer line is
+// consumed), keeping the CR or LF that ends it. 0, or -1 at end of file or on
+// a character with its top bit set.
+int readfile_until_cr(char* buffer, FILE* file, int size);
+
+}  // namespace lumvex

@@ -1,0 +1,84 @@
+// GetLumvexData: choose the download, fetch it, record the test
+// identification, convert and assemble, then hand over to plot and export.
+#include "files/export.h"
+#include "files/naming.h"
+#include "link/download.h"
+#include "processing/assembly.h"
+#include "processing/derived.h"
+#include "processing/offsets.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace lumvex {
+namespace {
+
+int chooseMode(const Station& st) {
+  const int serial = std::atoi(st.session.SerialNumberText.c_str());
+  if (isWorldSid(st.session.DummyType) && serial > 100)
+    return st.session.IsLX2 ? DownloadRawLX2 : DownloadRaw;
+  return DownloadProcessed;
+}
+
+void recordIdentification(Station& st) {
+  TestIdentification& id = st.data.ident;
+  GetCurrentDates(id);
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%H:%M:%S", &tm);
+  id.TestTimeText = buf;
+  st.session.DirectionText = st.model.itemLabel(Ctl::LX_DIRECTION);
+  st.session.SerialNumberText = st.model.text(Ctl::SERNUM);
+  id.AtdText = st.model.text(Ctl::TESTINFO);
+}
+
+void showDataInMemory(Station& st) {
+  st.model.setText(Ctl::EXPORT_STATUS, "Downloaded Lumvex Data in Memory");
+  st.model.setText(Ctl::PLOT_SOURCE, "Downloaded Lumvex Data in Memory");
+  st.model.setDimmed(Ctl::EXPORT_BUT, false);
+  st.model.setActivePage(pageIndex(Panel::Plot));
+  st.data.AlreadyZeroed = 0;
+  st.data.codes.DataFilterCode = '0';
+  st.data.ident.CurrentFileName = " ";
+}
+
+// Raw WorldSID records are converted with the unit's calibration file.
+int ConvertRawDownload(Station& st) {
+  // The conversion lands separately; until then a raw download is refused
+  // as a missing calibration would be.
+  st.ui->message("Calibration File Error", "Could not read the calibration file");
+  return 1;
+}
+
+}  // namespace
+
+int GetLumvexData(Station& st) {
+  MeasurementData& d = st.data;
+  const int mode = chooseMode(st);
+  const int rc = Download(st, mode);
+  const bool raw = mode != DownloadProcessed;
+  d.RawPresent = raw ? 1 : 0;
+  d.RawSaved = raw ? 0 : 1;
+  if (rc != 0) return -1;
+
+  showDataInMemory(st);
+  recordIdentification(st);
+  BuildChannelCodes(st);
+  d.StartTimeMs = static_cast<float>(st.model.intValue(Ctl::DL_START_TIME));
+
+  if (raw) {
+    if (ConvertRawDownload(st) != 0) return -1;
+  } else {
+    AssemblePositions(st);
+  }
+  const bool worldSid = isWorldSid(st.session.DummyType);
+  if (worldSid) IRTraccCalcs(st);
+  if (d.StartTimeMs <= -10 || d.ChannelData.SampleCount >= 100) CalcChannelOffsets(d);
+  if (worldSid) LengthCalcs(st);
+  SetupExportScreen(st);
+  return 0;
+}
+
+}  // namespace lumvex

@@ -1,0 +1,14 @@
+#include "sim/commands.h"
+
+namespace lumvex::sim {
+
+CommandTable DefaultCommands() {
+  CommandTable t;
+  // One line per command file.
+  RegisterStatusCommands(t);
+  RegisterDownloadCommands(t);
+  RegisterInfoCommands(t);
+  return t;
+}
+
+}  // namespace lumvex::sim

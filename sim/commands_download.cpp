@@ -1,0 +1,117 @@
+// Download of the simulated unit: DUMPBINA (positions the unit computed) and
+// RAWDUMP (raw detector records) for a window of the held recording, each
+// record followed by its one-byte sum. Unit properties used:
+//   type, serial, firmware          identity (as for the identification)
+//   window.start / window.stop      the recorded window (ms)
+//   download.badsum=N               corrupt the sum of record N (0-based)
+#include "sim/commands.h"
+#include "sim/recording.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace lumvex::sim {
+namespace {
+
+constexpr size_t kChunkBytes = 256 * 1024;  // records go out in chunks of about this size
+
+bool argInt(const Request& r, size_t i, int& out) {
+  if (i >= r.args.size() || r.args[i].empty()) return false;
+  char* end = nullptr;
+  long v = std::strtol(r.args[i].c_str(), &end, 10);
+  if (*end != '\0') return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+int family(const UnitState& u) { return familyOfTypeText(u.prop("type", "WorldSID")); }
+bool isLx2(const UnitState& u) { return u.prop("firmware", "LX2 V8.0").find("LX2") != std::string::npos; }
+
+// Checks the window against the recording; fills the refusal fields.
+bool windowOk(Exchange& x, int& start, int& stop, std::string& f1, std::string& f2) {
+  const UnitState& u = x.unit;
+  const bool okStart = argInt(x.req, 0, start);
+  const bool okStop = argInt(x.req, 1, stop);
+  const int recStart = u.propInt("window.start", -1000);
+  const int recStop = u.propInt("window.stop", u.postTriggerMs);
+  bool ok = u.status == 0 || u.status == 3;
+  if (!okStart || start < recStart || (okStop && start >= stop)) {
+    f1 = "BAD";
+    ok = false;
+  }
+  if (!okStop || stop > recStop) {
+    f2 = "BAD";
+    ok = false;
+  }
+  if (!ok && (u.status == 1 || u.status == 2)) f1 = f2 = "BAD";
+  return ok;
+}
+
+// Queues `records` records of `words` words made by fill(r, words), each with
+// its sum byte, in chunks.
+template <typename Fill>
+void sendRecords(Exchange& x, long records, int words, Fill fill) {
+  const long badSum = x.unit.propInt("download.badsum", -1);
+  const size_t recBytes = static_cast<size_t>(words) * 2 + 1;
+  std::vector<int16_t> w(static_cast<size_t>(words));
+  std::string chunk;
+  chunk.reserve(kChunkBytes + recBytes);
+  for (long r = 0; r < records; ++r) {
+    fill(r, w.data());
+    unsigned sum = 0;
+    for (int k = 0; k < words; ++k) {
+      const auto v = static_cast<uint16_t>(w[k]);
+      const char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>(v >> 8);
+      chunk.push_back(lo);
+      chunk.push_back(hi);
+      sum += static_cast<uint8_t>(lo) + static_cast<uint8_t>(hi);
+    }
+    if (r == badSum) ++sum;
+    chunk.push_back(static_cast<char>(sum & 0xFF));
+    if (chunk.size() >= kChunkBytes) {
+      x.sendRaw(chunk);
+      chunk.clear();
+    }
+  }
+  if (!chunk.empty()) x.sendRaw(chunk);
+}
+
+void dumpPositions(Exchange& x) {
+  int start = 0, stop = 0;
+  std::string f1, f2;
+  if (!windowOk(x, start, stop, f1, f2)) return x.reply({f1.empty() ? "0" : f1, f2.empty() ? "0" : f2});
+  const int type = family(x.unit);
+  const RecordingShape s = recordingShape(type);
+  const long records = recordCount(type, start, stop);
+  x.reply({std::to_string(s.words()), std::to_string(records)});
+  sendRecords(x, records, s.words(), [&](long r, int16_t* w) {
+    positionRecord(type, start + static_cast<double>(r) / s.samplesPerMs, w);
+  });
+}
+
+// Raw detector words of the right shape: ambient words steady, signal words
+// moving with the crash pulse.
+void rawRecord(long r, int words, int16_t* w) {
+  for (int k = 0; k < words; ++k) w[k] = static_cast<int16_t>((r * 7 + k * 131) % 20000 + 1000);
+}
+
+void dumpRaw(Exchange& x) {
+  int start = 0, stop = 0;
+  std::string f1, f2;
+  if (!windowOk(x, start, stop, f1, f2)) return x.reply({f1.empty() ? "0" : f1, f2.empty() ? "0" : f2});
+  const int words = isLx2(x.unit) ? 232 : 120;
+  const long records = recordCount(family(x.unit), start, stop);
+  x.reply({std::to_string(words), std::to_string(records)});
+  sendRecords(x, records, words, [&](long r, int16_t* w) { rawRecord(r, words, w); });
+}
+
+}  // namespace
+
+void RegisterDownloadCommands(CommandTable& t) {
+  t.add("DUMPBINA", dumpPositions);
+  t.add("RAWDUMP", dumpRaw);
+}
+
+}  // namespace lumvex::sim

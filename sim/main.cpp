@@ -1,0 +1,55 @@
+// lumvex-sim: a simulated measurement unit on loopback TCP and/or a
+// pseudo-terminal (see --help).
+#include "sim/options.h"
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+  using namespace lumvex::sim;
+  SimOptions o;
+  std::string error;
+  if (!ParseSimOptions(argc, argv, o, error)) {
+    std::fprintf(stderr, "lumvex-sim: %s\n(see lumvex-sim --help)\n", error.c_str());
+    return 2;
+  }
+  if (o.help) {
+    std::fputs(SimUsage(), stdout);
+    return 0;
+  }
+  // Signals are taken by sigwait below, never by the serving thread.
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+  Simulator sim;
+  ApplySimOptions(o, sim);
+  if (o.verbose)
+    sim.setLog(
+        [](std::string_view l) { std::fprintf(stderr, "%.*s\n", static_cast<int>(l.size()), l.data()); });
+  if (o.tcp) {
+    int port = sim.listenTcp(o.bind, o.port);
+    if (port < 0) {
+      std::fprintf(stderr, "lumvex-sim: cannot listen on %s:%d\n", o.bind.c_str(), o.port);
+      return 1;
+    }
+    std::printf("tcp %s:%d\n", o.bind.c_str(), port);
+  }
+  if (o.pty) {
+    std::string path = sim.openPty();
+    if (path.empty()) {
+      std::fprintf(stderr, "lumvex-sim: cannot open a pseudo-terminal\n");
+      return 1;
+    }
+    std::printf("pty %s\n", path.c_str());
+  }
+  std::fflush(stdout);
+  sim.start();
+  int sig = 0;
+  sigwait(&set, &sig);
+  sim.stop();
+  return 0;
+}

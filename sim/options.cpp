@@ -1,0 +1,167 @@
+#include "sim/options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace lumvex::sim {
+namespace {
+
+bool toInt(const char* s, int& v) {
+  if (!s || !*s) return false;
+  char* end = nullptr;
+  long x = std::strtol(s, &end, 10);
+  if (*end != '\0' || x < -1000000000L || x > 1000000000L) return false;
+  v = static_cast<int>(x);
+  return true;
+}
+
+}  // namespace
+
+const char* SimUsage() {
+  return "usage: lumvex-sim [options]\n"
+         "A simulated measurement unit for the station. It answers the command lines of\n"
+         "the unit's protocol over TCP (loopback by default) and/or a pseudo-terminal.\n"
+         "\n"
+         "Endpoints\n"
+         "  --port N            TCP port (default 3000; 0 = any free port, printed)\n"
+         "  --bind ADDR         address to listen on (default 127.0.0.1)\n"
+         "  --no-tcp            no TCP listener\n"
+         "  --pty               also open a pseudo-terminal; its path is printed\n"
+         "                      (map it for the station: LUMVEX_SERIAL_PORTS=COM1=PATH)\n"
+         "\n"
+         "Recording state\n"
+         "  --state N           start in status N: 0 ready, 1 armed, 2 storing, 3 holding data\n"
+         "  --post-ms MS        post-trigger time when starting in 1 or 2 (default 1000)\n"
+         "  --store-ms MS       time to store after the post-trigger time (default 200)\n"
+         "  --erase-ms MS       time an erase takes (default 1500)\n"
+         "  --erase-result N    sectors that fail to erase (default 0)\n"
+         "  --arm-after MS      arm by the unit's own input MS after start\n"
+         "  --trigger-after MS  trigger by the unit's own input MS after every arm\n"
+         "  --set KEY=VALUE     unit property read by command handlers\n"
+         "\n"
+         "Unit properties (--set KEY=VALUE; defaults in brackets)\n"
+         "  type=TEXT           unit type text [WorldSID]; e.g. Polar, \"Hybrid III 5th\",\n"
+         "                      \"Hybrid III 50th\", \"Hybrid III 50th ADJ\", \"Hybrid III 50th 3D\",\n"
+         "                      SIDIIs, Ballistic, WorldSID, \"WorldSID Female\" (any text holding\n"
+         "                      \"50th\" is a Hybrid III 50th, so a WorldSID 50th reports WorldSID)\n"
+         "  serial=TEXT [150]   firmware=TEXT [LX2 V8.0] (LX2 in it: an LX2 unit)\n"
+         "  caldate=TEXT, caldate.left=TEXT, caldate.right=TEXT  calibration dates\n"
+         "  config.flags=N [32] configuration word at byte 56 (0x20: differential trigger)\n"
+         "  config.bytes=N [256] bytes the configuration block sends (255 to fail it)\n"
+         "  side=LEFT|RIGHT     impact side [LEFT]\n"
+         "  trigger=N [0]       trigger code reported (any integer, also invalid ones)\n"
+         "  trigger.refuse=1, settime.refuse=1, comment.refuse=1, battery.refuse=1\n"
+         "                      refuse TRIGGERSET, SETTIME, SETTESTCOMMENT, BATTSETFULL\n"
+         "  triggercheck=0      the unit does not know the trigger test\n"
+         "  comment=TEXT        test comment held by the unit\n"
+         "  window.start=MS [-1000], window.stop=MS [post-trigger]  recorded window\n"
+         "  battery.charge=N [87] (-1 not found, -2 gauge reset, -3 comm errors),\n"
+         "  battery.volts=V [12.6], battery.full=N [100] charge after a gauge reset\n"
+         "  leds.error=LIST     LEDs (1-based, comma-separated) reporting error code 9\n"
+         "  leds.rib=LIST, leds.posn=LIST  LED assignment of the adjustable 50th\n"
+         "\n"
+         "Fault injection (--fault may be repeated)\n"
+         "  --fault KIND[=COMMAND][@N][*COUNT][:VALUE]\n"
+         "      COMMAND  the command name it applies to (default: any)\n"
+         "      @N       from the Nth matching command on (default 1)\n"
+         "      *COUNT   for COUNT matching commands (default 1; 0 = every one)\n"
+         "    drop-at         close the connection instead of answering\n"
+         "    drop-bytes:N    close after N more bytes have been sent (mid-reply)\n"
+         "    stall[:MS]      hold the reply MS ms (default: never send it)\n"
+         "    corrupt         reply checksum off by one\n"
+         "    wrong-name      reply under another name (\"s\" for \"S\")\n"
+         "    extra-fields    reply with three data fields\n"
+         "    long-line[:N]   reply padded to N bytes (default 3000)\n"
+         "  examples: --fault stall=S@3:5000  --fault drop-at=S@2  --fault corrupt=S*0\n"
+         "\n"
+         "  --verbose           print every line received (>) and sent (<)\n"
+         "  --help              this text\n"
+         "Runs until interrupted (Ctrl-C or SIGTERM).\n";
+}
+
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char*& v) {
+      if (i + 1 >= argc) {
+        error = a + " needs a value";
+        return false;
+      }
+      v = argv[++i];
+      return true;
+    };
+    auto intValue = [&](int& v, int lo, int hi) {
+      const char* s = nullptr;
+      if (!value(s)) return false;
+      if (!toInt(s, v) || v < lo || v > hi) {
+        error = a + ": bad value " + s;
+        return false;
+      }
+      return true;
+    };
+    const char* s = nullptr;
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--port") {
+      if (!intValue(o.port, 0, 65535)) return false;
+    } else if (a == "--bind") {
+      if (!value(s)) return false;
+      o.bind = s;
+    } else if (a == "--no-tcp") {
+      o.tcp = false;
+    } else if (a == "--pty") {
+      o.pty = true;
+    } else if (a == "--verbose") {
+      o.verbose = true;
+    } else if (a == "--state") {
+      if (!intValue(o.startState, 0, 3)) return false;
+    } else if (a == "--post-ms") {
+      if (!intValue(o.unit.postTriggerMs, 1, 1000000)) return false;
+    } else if (a == "--store-ms") {
+      if (!intValue(o.unit.storeMs, 0, 1000000)) return false;
+    } else if (a == "--erase-ms") {
+      if (!intValue(o.unit.eraseMs, 0, 1000000)) return false;
+    } else if (a == "--erase-result") {
+      if (!intValue(o.unit.eraseResult, 0, 1000000)) return false;
+    } else if (a == "--arm-after") {
+      if (!intValue(o.armAfterMs, 0, 100000000)) return false;
+    } else if (a == "--trigger-after") {
+      if (!intValue(o.unit.triggerByInputAfterMs, 0, 100000000)) return false;
+    } else if (a == "--set") {
+      if (!value(s)) return false;
+      const char* eq = std::strchr(s, '=');
+      if (!eq || eq == s) {
+        error = "--set needs KEY=VALUE";
+        return false;
+      }
+      o.unit.props[std::string(s, eq)] = eq + 1;
+    } else if (a == "--fault") {
+      if (!value(s)) return false;
+      FaultRule r;
+      if (!ParseFault(s, r, &error)) return false;
+      o.faults.push_back(r);
+    } else {
+      error = "unknown option " + a;
+      return false;
+    }
+  }
+  if (!o.tcp && !o.pty) {
+    error = "--no-tcp without --pty leaves nothing to serve";
+    return false;
+  }
+  return true;
+}
+
+void ApplySimOptions(const SimOptions& o, Simulator& sim) {
+  sim.withUnit([&](UnitState& u) {
+    u = o.unit;
+    auto now = Clock::now();
+    u.status = o.startState;
+    u.armedAt = now;
+    u.triggeredAt = now;
+  });
+  if (o.armAfterMs >= 0) sim.armByInputAfter(o.armAfterMs);
+  for (const auto& f : o.faults) sim.addFault(f);
+}
+
+}  // namespace lumvex::sim

@@ -1,0 +1,134 @@
+// lumvex-cli's drive subcommands as a script would run them, against the
+// in-process simulated unit over loopback: the identity printed by info, a
+// question ending arm and erase with status 3 unless --yes answers it, and a
+// whole arm -> trigger -> stored -> erase cycle.
+#include "support/drive_station.h"
+#include "support/testing.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+using lumvex::testing::DriveStation;
+
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string output;  // stdout and stderr
+};
+
+struct Cli : DriveStation {
+  lumvex::testing::TempDir dir;
+  explicit Cli(Props props, int status = 0) : DriveStation(props, status) {
+    // The station reads its configuration files from its working directory.
+    namespace fs = std::filesystem;
+    fs::path config = lumvex::testing::sourcePath("config");
+    if (fs::is_directory(config))
+      for (const auto& e : fs::directory_iterator(config))
+        if (e.is_regular_file()) fs::copy_file(e.path(), fs::path(dir.path()) / e.path().filename());
+  }
+  CliRun run(const std::string& args) {
+    std::string cmd = "cd '" + dir.path() +
+                      "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' --timeout 1000 --host 127.0.0.1:" +
+                      std::to_string(port) + " " + args + " 2>&1";
+    CliRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+    int w = pclose(p);
+    r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+    return r;
+  }
+  bool waitForUnit(int status) {
+    for (int i = 0; i < 150; ++i) {
+      if (sim.status() == status) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+};
+
+bool has(const CliRun& r, std::string_view text) { return r.output.find(text) != std::string::npos; }
+
+}  // namespace
+
+TEST(DriveCli, InfoPrintsTheIdentity) {
+  Cli c({{"type", "SIDIIs"},
+         {"serial", "57"},
+         {"firmware", "V6.1"},
+         {"trigger", "3"},
+         {"comment",
+          "a\x03"
+          "b"}});
+  CliRun r = c.run("info");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "type: SIDIIs\n")) << r.output;
+  EXPECT_TRUE(has(r, "serial: 57\n"));
+  EXPECT_TRUE(has(r, "firmware: V6.1\n"));
+  EXPECT_TRUE(has(r, "calibration date: 12-Mar-2024\n"));
+  EXPECT_TRUE(has(r, "trigger: Differential - Falling Edge (3)\n"));
+  EXPECT_TRUE(has(r, "comment: a#b\n"));
+  EXPECT_TRUE(has(r, "recorded window: 0 .. 0 ms\n"));
+}
+
+TEST(DriveCli, QuestionsEndWithStatus3UnlessYesAnswersThem) {
+  Cli c({{"type", "Polar"}, {"serial", "57"}, {"leds.error", "2"}});
+  CliRun r = c.run("arm --post 300");
+  EXPECT_EQ(r.status, 3) << r.output;
+  EXPECT_TRUE(has(r, "LED errors detected!:  1 LEDs are reporting error codes \r\n")) << r.output;
+  EXPECT_EQ(c.sim.status(), 0);
+  EXPECT_EQ(c.countReceived("ARM"), 0);
+
+  r = c.run("arm --post 300 --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(c.lastReceived("ARM").substr(0, 10), "ARM#0#300#");
+  EXPECT_EQ(c.sim.status(), 1);
+  EXPECT_TRUE(has(r, "status: 1 Collecting Pre-Trigger Data"));
+
+  r = c.run("trigger");
+  EXPECT_EQ(r.status, 0) << r.output;
+  ASSERT_TRUE(c.waitForUnit(3));
+
+  r = c.run("erase");
+  EXPECT_EQ(r.status, 3) << r.output;
+  EXPECT_TRUE(has(r, "Erase Request: Are you sure you want to Erase memory [No]"));
+  EXPECT_EQ(c.countReceived("ERASE"), 0);
+
+  r = c.run("erase --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(c.sim.status(), 0);
+}
+
+TEST(DriveCli, ArmRefusalsExitNonZero) {
+  Cli c({{"type", "WorldSID"}, {"firmware", "V7"}}, 3);
+  CliRun r = c.run("arm --post 300 --yes");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r, "ERROR: Lumvex Flash Memory not Erased, ARM Aborted")) << r.output;
+  r = c.run("arm --post 30000");
+  EXPECT_EQ(r.status, 2);  // beyond the 24900 ms a WorldSID unit allows
+  EXPECT_EQ(c.countReceived("ARM"), 1);
+  r = c.run("arm --stop 100");
+  EXPECT_EQ(r.status, 2);
+}
+
+TEST(DriveCli, LinearArmAndPositions) {
+  Cli c({{"type", "Ballistic"}, {"serial", "57"}, {"leds.error", "3"}});
+  CliRun r = c.run("positions");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "LED 1: 3.75 23.75 43.75\n")) << r.output;
+  EXPECT_TRUE(has(r, "LED 3: 9.00 9.00 9.00  (error code)\n"));
+  r = c.run("arm --linear --stop 5000 --post 300 --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(c.lastReceived("ARM").substr(0, 13), "ARM#5000#300#");
+  r = c.run("disarm");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(c.sim.status(), 0);
+}

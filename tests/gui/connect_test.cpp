@@ -1,0 +1,104 @@
+// The Qt station against the in-process simulated unit over loopback TCP:
+// typing the unit's address and clicking CONNECT shows "Connected - Idle" in
+// dark green with the identity fields filled, the software-trigger button
+// follows an arm made by the unit itself through the status timer, and
+// clicking again disconnects.
+#include "core/callbacks.h"
+#include "core/startup.h"
+#include "core/station.h"
+#include "sim/commands.h"
+#include "sim/unit.h"
+#include "testing.h"
+#include "ui/layout.h"
+#include "ui/qt/station_window.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using namespace lumvex;
+using lumvex::qt::StationWindow;
+
+class ConnectTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<testing::TempDir> dir_;
+  std::unique_ptr<sim::Simulator> sim_;
+  std::unique_ptr<ScriptedOperator> op_;
+  std::unique_ptr<Station> st_;
+  std::unique_ptr<StationWindow> win_;
+  int port_ = -1;
+
+  template <typename W>
+  W* widget(const char* name) {
+    return win_->findChild<W*>(name);
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<testing::TempDir>();
+    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
+      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
+    sim_ = std::make_unique<sim::Simulator>(sim::DefaultCommands());
+    sim_->withUnit([](sim::UnitState& u) {
+      u.props["type"] = "SIDIIs";
+      u.props["serial"] = "42";
+      u.props["firmware"] = "V7.3";
+    });
+    port_ = sim_->listenTcp("127.0.0.1", 0);
+    QVERIFY(port_ > 0);
+    QVERIFY(sim_->start());
+    op_ = std::make_unique<ScriptedOperator>();
+    st_ = std::make_unique<Station>(*op_);
+    st_->workDir = dir_->path();
+    LoadMainLayout(st_->model);
+    BindCallbacks(*st_);
+    win_ = std::make_unique<StationWindow>(st_->model);
+    win_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
+    QCOMPARE(StartStation(*st_), 0);
+  }
+
+  void cleanup() {
+    win_.reset();
+    st_.reset();
+    op_.reset();
+    sim_->stop();
+    sim_.reset();
+    dir_.reset();
+  }
+
+  void clickingConnectShowsConnectedIdleInDarkGreen() {
+    auto* address = widget<QLineEdit>("IPADDRESS");
+    auto* connect = widget<QPushButton>("CONNECT");
+    auto* status = widget<QLineEdit>("STATUSBOX");
+    QVERIFY(address && connect && status);
+    address->clear();
+    QTest::keyClicks(address, QString("127.0.0.1:%1").arg(port_));
+    QTest::keyClick(address, Qt::Key_Return);
+    QTest::mouseClick(connect, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Connected - Idle"), 3000);
+    QCOMPARE(status->palette().color(QPalette::Text), QColor(0x00, 0x80, 0x00));
+    QCOMPARE(connect->text(), QString("DISCONNECT"));
+    QCOMPARE(widget<QLineEdit>("LXtype")->text(), QString("SIDIIs"));
+    QCOMPARE(widget<QLineEdit>("SERNUM")->text(), QString("42"));
+    QVERIFY(op_->messages().empty());
+
+    // The unit arms itself: the status timer sees it and the prompt opens.
+    sim_->arm(0, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Collecting Pre-Trigger Data"), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(st_->model.panel(Panel::CableDisconnect).visible, 1000);
+    QVERIFY(widget<QPushButton>("TRIGGER_BUT")->isVisible());
+
+    QTest::mouseClick(connect, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Disconnected"), 3000);
+    QCOMPARE(connect->text(), QString("CONNECT"));
+  }
+};
+
+QTEST_MAIN(ConnectTest)
+#include "connect_test.moc"

@@ -1,0 +1,282 @@
+// Download from the simulated unit over loopback TCP for every family that
+// computes positions itself, assembled and exported to CSV and checked
+// against the simulator's own recording line by line; the download's refusals
+// and faults (bad record sum, stalled stream, lost link) end cleanly; the raw
+// dump file.
+#include "core/callbacks.h"
+#include "files/export.h"
+#include "link/download.h"
+#include "link/link.h"
+#include "sim/recording.h"
+#include "support/drive_station.h"
+#include "support/testing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace lumvex;
+using lumvex::testing::DriveStation;
+
+namespace {
+
+struct Session : DriveStation {
+  explicit Session(Props props) : DriveStation(props, 3) {
+    BindCallbacks(st);
+    st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
+    st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
+    set("window.start", "-100");
+    set("window.stop", "200");
+  }
+  void window(int start, int stop) {
+    // Wider than the recorded window, so the station's own checks are reached.
+    st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
+    st.model.setRange(Ctl::DL_STOP_TIME, -1e6, 1e6);
+    st.model.setNumber(Ctl::DL_START_TIME, start);
+    st.model.setNumber(Ctl::DL_STOP_TIME, stop);
+  }
+};
+
+std::vector<std::string> splitCr(const std::string& s) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == '\r') {
+      out.push_back(cur);
+      cur.clear();
+    } else {
+      cur.push_back(c);
+    }
+  }
+  if (!cur.empty()) out.push_back(cur);
+  return out;
+}
+
+std::vector<double> numbers(const std::string& line) {
+  std::vector<double> v;
+  std::stringstream in(line);
+  std::string f;
+  while (std::getline(in, f, ',')) v.push_back(std::atof(f.c_str()));
+  return v;
+}
+
+struct Family {
+  const char* typeText;
+  int type;
+  int columns;  // after assembly, time included
+};
+
+}  // namespace
+
+TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
+  const Family families[] = {{"Polar", 0, 15},   {"5th Female", 1, 27},  {"50th Male", 2, 27},
+                             {"SIDIIs", 3, 22},  {"Ballistic", 4, 13},   {"WorldSID", 5, 61},
+                             {"50th 3D", 6, 22}, {"WorldSID 5th", 7, 61}};
+  for (const Family& f : families) {
+    SCOPED_TRACE(f.typeText);
+    Session s({{"type", f.typeText}, {"serial", "42"}, {"firmware", "V7.3"}, {"side", "LEFT"}});
+    Model& m = s.st.model;
+    m.commit(Ctl::CONNECT);
+    ASSERT_EQ(s.st.session.unitStatus, 3);
+    ASSERT_EQ(s.st.session.DummyType, f.type);
+    s.window(-20, 60);
+    m.commit(Ctl::DOWNLOAD_BUT);
+    const sim::RecordingShape shape = sim::recordingShape(f.type);
+    const long records = 80L * shape.samplesPerMs + 1;
+    ASSERT_EQ(s.st.data.ChannelData.SampleCount, records);
+    ASSERT_EQ(s.st.data.ChannelData.ChannelCount, f.type == 5 || f.type == 7 ? 91 : f.columns);
+    EXPECT_EQ(m.activePage(), pageIndex(Panel::Export));
+    EXPECT_EQ(m.text(Ctl::EXPORT_STATUS), "Downloaded Lumvex Data in Memory");
+    EXPECT_EQ(m.text(Ctl::STATUSBOX), "Connected - Idle");
+
+    // Export unfiltered, absolute, and compare with the recording.
+    lumvex::testing::TempDir dir;
+    const std::string path = dir.file("run.csv");
+    s.op.fileAnswers.push_back(path);
+    m.setIndex(Ctl::EXPORT_ZEROING, 0);
+    m.setIndex(Ctl::EXPORT_FILTER, 0);
+    m.commit(Ctl::EXPORT_BUT);
+    ASSERT_TRUE(s.op.showed("Export Status", "Export Successful"))
+        << ::testing::PrintToString(s.op.messages());
+    const std::vector<std::string> lines =
+        splitCr(lumvex::testing::readFile(path.substr(0, path.size() - 3) + "CSV"));
+    ASSERT_EQ(lines.size(), static_cast<size_t>(4 + records));
+    const double dt = 1.0 / shape.samplesPerMs;
+    for (long r = 0; r < records; r += 37) {
+      const std::vector<double> v = numbers(lines[4 + r]);
+      ASSERT_GE(v.size(), static_cast<size_t>(f.columns));
+      const double t = -20 + r * dt;
+      EXPECT_NEAR(v[0], t, 0.006) << r;
+      double pos[3];
+      for (int led = 0; led < shape.ledCount; ++led) {
+        const int code = sim::ledPosition(f.type, led, t, pos);
+        for (int a = 0; a < shape.axes; ++a) {
+          double want = code ? code : pos[a];
+          if (!code && f.type != 0 && (f.type == 3 || f.type >= 5) && f.type != 6 && a == 1) want = -want;
+          if (f.type == 0 && !code) continue;  // rotated: checked below
+          EXPECT_NEAR(v[1 + led * shape.axes + a], want, 0.07)
+              << "row " << r << " led " << led << " axis " << a;
+        }
+      }
+      if (f.type == 0) {
+        // Polar pairs are rotated by -41 degrees on the left side.
+        const int code = sim::ledPosition(0, 0, t, pos);
+        if (!code) {
+          const double a = std::atan2(pos[1], pos[0]) - 41.0 * 3.14159265358979323846 / 180.0;
+          const double rr = std::hypot(pos[0], pos[1]);
+          EXPECT_NEAR(v[1], rr * std::cos(a), 0.07);
+          EXPECT_NEAR(v[2], rr * std::sin(a), 0.07);
+        }
+      }
+    }
+  }
+}
+
+TEST(DownloadSession, WindowChecksRunBeforeAnythingIsSent) {
+  Session s({{"type", "WorldSID"}, {"serial", "42"}, {"firmware", "LX2 V8"}});
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  const size_t sent = s.sim.received().size();
+  struct {
+    int start, stop;
+    const char* text;
+  } cases[] = {{10, 10, "Start Time >= Stop Time"},
+               {-101, 10, "Download Start Time < Data in Lumvex Start Time"},
+               {0, 201, "Download Stop Time > Data in Lumvex Stop Time"}};
+  for (const auto& c : cases) {
+    s.op.clear();
+    s.window(c.start, c.stop);
+    EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+    EXPECT_TRUE(s.op.showed("Download Error", c.text)) << c.text;
+  }
+  EXPECT_EQ(s.sim.received().size(), sent);
+  // LX2 WorldSID: 25000 ms is accepted by the station, 25001 refused.
+  s.set("window.start", "-30000");
+  s.set("window.stop", "30000");
+  m.setText(Ctl::DATA_STRT, "-30000");
+  m.setText(Ctl::DATA_STOP, "30000");
+  s.op.clear();
+  s.window(0, 25001);
+  EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+  EXPECT_TRUE(s.op.showed("Download Error", "Maximum data download is 25,000 ms for WorldSID"));
+  EXPECT_EQ(s.sim.received().size(), sent);
+}
+
+TEST(DownloadSession, BadRecordSumFailsAtTheEndWithTheLinkStillUsable) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}, {"download.badsum", "5"}});
+  s.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-10, 10);
+  EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+  EXPECT_TRUE(s.op.showed("COMM ERROR", "in data download - download aborted"));
+  // Every record was read: the progress reached the last record.
+  ASSERT_FALSE(s.op.progress.empty());
+  EXPECT_EQ(s.op.progress.back(), 200 * 100 / 201);
+  EXPECT_EQ(s.op.openProgressBoxes, 0);
+  // Back in line mode: the next command works.
+  std::string cmd = CommandFrame("S#");
+  EXPECT_EQ(sendRcv(s.st, cmd), 0);
+  std::string a, b;
+  EXPECT_EQ(Parser("S", cmd, a, b), 0);
+}
+
+TEST(DownloadSession, StalledOrCutStreamEndsAtOnceAndLostLinkDisconnects) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  s.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  SetLinkTimeout(s.st, 200);
+  s.window(-100, 200);  // 3001 records of 21 words: about 130 kB
+  sim::FaultRule drop;
+  drop.kind = sim::FaultKind::DropAfterBytes;
+  drop.command = "DUMPBINA";
+  drop.value = 5000;
+  s.sim.addFault(drop);
+  EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+  EXPECT_TRUE(
+      s.op.showed("Communication Error",
+                  "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or "
+                  "reboot the Lumvex"));
+  EXPECT_EQ(s.st.session.unitStatus, -1);
+  EXPECT_FALSE(LinkOpen(s.st));
+  EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Disconnected");
+  EXPECT_EQ(s.op.openProgressBoxes, 0);
+}
+
+TEST(DownloadSession, RefusedWindowAndOversizedReplyStoreNothing) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  s.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  // The unit refuses a start before its window (the station's own check passes).
+  s.st.model.setText(Ctl::DATA_STRT, "-500");
+  s.window(-300, 10);
+  EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+  EXPECT_TRUE(s.op.showed("ERROR", "bad start time - download aborted"));
+  // A reply announcing more than the buffer holds is refused before any record.
+  sim::CommandTable t = sim::DefaultCommands();
+  t.add("DUMPBINA", [](sim::Exchange& x) { x.reply({"232", "250002"}); });
+  DriveStation big({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}}, 3, t);
+  BindCallbacks(big.st);
+  big.st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
+  big.st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(big.port));
+  big.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(big.st.session.unitStatus, 3);
+  big.st.data.ChannelData.SampleCount = 7;
+  big.st.model.setText(Ctl::DATA_STRT, "-1000");
+  big.st.model.setText(Ctl::DATA_STOP, "1000");
+  big.st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
+  big.st.model.setNumber(Ctl::DL_START_TIME, -10);
+  big.st.model.setNumber(Ctl::DL_STOP_TIME, 10);
+  EXPECT_EQ(Download(big.st, DownloadProcessed), -1);
+  EXPECT_TRUE(big.op.showed("COMM ERROR", "in download"));
+  EXPECT_EQ(big.st.data.ChannelData.SampleCount, 7);
+  EXPECT_EQ(big.op.openProgressBoxes, 0);
+}
+
+TEST(DownloadSession, RawDumpFileHasTheTypeLineAndDoubledSignedWords) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  s.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("dump.CSV"));
+  s.window(-10, 0);
+  ASSERT_EQ(Download(s.st, DownloadRawToFile), 0);
+  const std::vector<std::string> lines = splitCr(lumvex::testing::readFile(dir.file("dump.CSV")));
+  ASSERT_EQ(lines.size(), 1u + 101u);
+  EXPECT_EQ(lines[0], "Lumvex Type:SIDIIs");
+  EXPECT_EQ(lines[1].rfind("-10.0,", 0), 0u);
+  const auto* w = reinterpret_cast<const int16_t*>(s.st.data.RawWords.begin());
+  const std::vector<double> first = numbers(lines[1]);
+  ASSERT_EQ(first.size(), 1u + 120u);
+  EXPECT_EQ(first[1], 2.0 * w[0]);
+  EXPECT_EQ(first[120], 2.0 * w[119]);
+  float t = -10;  // the time advances by 0.1 in single precision
+  for (int r = 0; r < 100; ++r) t += 0.1f;
+  char head[16];
+  std::snprintf(head, sizeof head, "%4.1f,", static_cast<double>(t));
+  EXPECT_EQ(lines[101].rfind(head, 0), 0u) << lines[101].substr(0, 8);
+}
+
+TEST(RawDump, WordsAreWrittenDoubledAsSignedValues) {
+  ScriptedOperator op;
+  auto st = std::make_unique<Station>(op);
+  auto* w = reinterpret_cast<uint16_t*>(st->data.RawWords.begin());
+  w[0] = 0x8000;
+  w[1] = 0x0001;
+  w[2] = 0x7FFF;
+  st->model.setText(Ctl::LXtype, "Polar");
+  st->model.setNumber(Ctl::DL_START_TIME, -10);
+  lumvex::testing::TempDir dir;
+  op.fileAnswers.push_back(dir.file("d.CSV"));
+  ASSERT_EQ(DumpFileSave(*st, 1, 3), 0);
+  EXPECT_EQ(lumvex::testing::readFile(dir.file("d.CSV")), "Lumvex Type:Polar\r-10.0,-65536,2,65534,\r");
+  op.fileAnswers.push_back(std::nullopt);
+  EXPECT_EQ(DumpFileSave(*st, 1, 3), -1);
+  op.fileAnswers.push_back(dir.file("no/such/folder/d.CSV"));
+  EXPECT_EQ(DumpFileSave(*st, 1, 3), -1);
+}

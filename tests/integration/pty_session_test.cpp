@@ -1,0 +1,130 @@
+// The station against the simulated unit over a pseudo-terminal standing in
+// for a serial port (named COMn through LUMVEX_SERIAL_PORTS): connect, a
+// recording cycle, a hung-up line, a silent unit, and COM1 never reaching
+// COM10.
+#include "core/session_ops.h"
+#include "link/link.h"
+#include "link/status.h"
+#include "support/sim_station.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+using namespace lumvex;
+using lumvex::testing::SimStation;
+
+namespace {
+
+struct PtyStation : SimStation {
+  // comIndex: the COMPORT index (0 = COM1) the pseudo-terminal is mapped to.
+  explicit PtyStation(int comIndex = 2, int restingMs = 300) : SimStation(restingMs) {
+    path = sim().openPty();
+    if (path.empty()) return;
+    std::string mapping = "COM" + std::to_string(comIndex + 1) + "=" + path;
+    setenv("LUMVEX_SERIAL_PORTS", mapping.c_str(), 1);
+    LabelComPorts(st);
+    st.model.setIndex(Ctl::CONNECTION, 1);
+    st.model.setIndex(Ctl::COMPORT, comIndex);
+  }
+  ~PtyStation() { unsetenv("LUMVEX_SERIAL_PORTS"); }
+  std::string path;
+};
+
+}  // namespace
+
+TEST(PtySession, ConnectsOverTheMappedPortAndFollowsACycle) {
+  PtyStation s;
+  ASSERT_FALSE(s.path.empty());
+  EXPECT_EQ(s.st.model.itemCount(Ctl::COMPORT), 12);
+  EXPECT_EQ(s.st.model[Ctl::COMPORT].items[2].label, "COM 3 - " + s.path + " (LUMVEX_SERIAL_PORTS)");
+  s.sim().withUnit([](sim::UnitState& u) { u.storeMs = 20; });
+  ASSERT_TRUE(s.connect()) << ::testing::PrintToString(s.op.messages());
+  EXPECT_EQ(s.st.session.linkKind, LinkSerial);
+  EXPECT_TRUE(s.st.session.linkHandle != nullptr);
+  EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Connected - Idle");
+  EXPECT_TRUE(s.st.model.timerRunning());
+
+  std::string buf = CommandFrame("ARM#0#40#");
+  ASSERT_EQ(sendRcv(s.st, buf), 0);
+  std::string a, b;
+  ASSERT_EQ(Parser("ARM", buf, a, b), 0);
+  EXPECT_EQ(a, "OK");
+  s.tick();
+  EXPECT_EQ(s.st.session.unitStatus, 1);
+  EXPECT_TRUE(s.st.model.panel(Panel::CableDisconnect).visible);
+  buf = CommandFrame("T#");
+  ASSERT_EQ(sendRcv(s.st, buf), 0);
+  ASSERT_TRUE(s.tickUntil(3, 2000));
+  EXPECT_FALSE(s.st.model.timerRunning());
+  EXPECT_TRUE(s.op.messages().empty()) << ::testing::PrintToString(s.op.messages());
+
+  // Disconnect and connect again on the same terminal.
+  s.st.model.commit(Ctl::CONNECT);
+  EXPECT_EQ(s.st.session.unitStatus, -1);
+  ASSERT_TRUE(s.connect());
+  EXPECT_EQ(s.st.session.unitStatus, 3);
+}
+
+TEST(PtySession, HungUpLineIsALostLink) {
+  PtyStation s;
+  ASSERT_TRUE(s.connect());
+  s.sim().dropClients();
+  s.tick();
+  EXPECT_TRUE(
+      s.op.showed("Communication Error",
+                  "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or "
+                  "reboot the Lumvex"));
+  EXPECT_EQ(s.st.session.unitStatus, -1);
+  EXPECT_FALSE(s.st.model.timerRunning());
+  EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Disconnected");
+}
+
+TEST(PtySession, SilentUnitAtConnectAsksThenCannotOpen) {
+  PtyStation s(2, 80);
+  sim::FaultRule stall;
+  stall.kind = sim::FaultKind::Stall;
+  stall.command = "S";
+  s.sim().addFault(stall);
+  EXPECT_FALSE(s.connect());
+  ASSERT_GE(s.op.transcript.size(), 2u);
+  EXPECT_EQ(s.op.transcript[0].kind, Shown::TwoButton);
+  EXPECT_EQ(s.op.transcript[0].title, "Communication Error");
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"Error: Could not open the COM port"});
+  EXPECT_EQ(s.st.session.unitStatus, -1);
+  EXPECT_FALSE(LinkOpen(s.st));
+}
+
+TEST(PtySession, Com1NeverReachesCom10) {
+  PtyStation s(9);  // the terminal is COM10
+  ASSERT_FALSE(s.path.empty());
+  s.st.model.setIndex(Ctl::COMPORT, 0);
+  // COM1 may exist on this machine as a real port; it must not be the terminal.
+  s.connect();
+  EXPECT_TRUE(s.sim().received().empty());
+  if (s.st.session.unitStatus < 0) {
+    EXPECT_TRUE(s.op.showed("Error", "Could not open the COM port"));
+  }
+  s.st.model.commit(Ctl::CONNECT);  // disconnect whatever was reached
+  s.op.clear();
+  s.st.model.setIndex(Ctl::COMPORT, 9);
+  EXPECT_TRUE(s.connect());
+  // The first line the terminal carried is the status query of the connect.
+  ASSERT_FALSE(s.sim().received().empty());
+  EXPECT_EQ(s.sim().received().front(), "S#118");
+}
+
+TEST(ConnectSerial, UnknownPortIsNotFound) {
+  ScriptedOperator op;
+  auto st = std::make_unique<Station>(op);
+  setenv("LUMVEX_SERIAL_PORTS", "COM200=/dev/lumvex-missing", 1);
+  EXPECT_EQ(ConnectSerial(*st, 199), -1);
+  unsetenv("LUMVEX_SERIAL_PORTS");
+  ASSERT_EQ(op.transcript.size(), 1u);
+  EXPECT_EQ(op.transcript[0].kind, Shown::Console);
+  EXPECT_EQ(op.transcript[0].text.rfind("Could not open /dev/lumvex-missing, status = 0x", 0), 0u);
+  EXPECT_EQ(ConnectSerial(*st, 250), -1) << "no resource at all: nothing to say";
+  EXPECT_EQ(ConnectSerial(*st, -1), -1);
+  EXPECT_FALSE(LinkOpen(*st));
+}

@@ -1,0 +1,36 @@
+// lumvex-station: the desktop station with its Qt window. Run it in the folder
+// that holds the configuration files.
+#include "core/callbacks.h"
+#include "core/startup.h"
+#include "core/station.h"
+#include "ui/layout.h"
+#include "ui/qt/qt_operator.h"
+#include "ui/qt/station_window.h"
+
+#include <QApplication>
+#include <QTimer>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);  // the window's close decides, after the exit steps
+  lumvex::qt::QtOperator op;
+  lumvex::Station st(op);
+  lumvex::LoadMainLayout(st.model);
+  lumvex::BindCallbacks(st);
+  lumvex::qt::StationWindow window(st.model);
+  op.setParent(&window);
+  window.show();
+  if (lumvex::StartStation(st) != 0) return 1;
+
+  QObject::connect(&window, &lumvex::qt::StationWindow::closed, &app, [&] {
+    if (!st.quitRequested) lumvex::ExitStation(st);
+    app.quit();
+  });
+  // The exit steps may also be asked for from inside a callback.
+  QTimer quitWatch;
+  QObject::connect(&quitWatch, &QTimer::timeout, &app, [&] {
+    if (st.quitRequested) app.quit();
+  });
+  quitWatch.start(200);
+  return app.exec();
+}
