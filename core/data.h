@@ -18,6 +18,7 @@ constexpr int kMaxRecordWords = 232;
 constexpr size_t kRawWords = 58'000'232;  // 250,001 records of 232 words
 constexpr int kMaxChannels = 91;          // time column + 90 data columns
 constexpr int kCodeSlots = 90;
+constexpr int kCalImageFloats = 611'870;  // floats of the largest calibration file
 
 // A fixed-size buffer whose memory is not touched until used, so that a test
 // can build a fresh station without paying for hundreds of megabytes.
@@ -93,7 +94,9 @@ struct MeasurementData {
   int RawSaved = 1;
   int AlreadyZeroed = 0;
   FixedBuffer<uint16_t> RawWords{kRawWords};
-  int RawRecordCount = 0;  // records held in RawWords
+  int RawRecordCount = 0;                        // records held in RawWords
+  FixedBuffer<float> CalImage{kCalImageFloats};  // the calibration file read last
+  int CalImageFloats = 0;                        // floats actually read into CalImage
   ChannelCodeTables codes;
   TestIdentification ident;
 };

@@ -24,7 +24,8 @@ struct Station {
   SessionState session;
   IniSettings ini;
   MeasurementData data;
-  // Per-LED starting estimates of the raw conversion: 9 LED pairs by 6 values.
+  // Per-LED starting estimates of the raw conversion (the last position computed):
+  // per LED slot X, Y, Z of head 1, then X, Y, Z of head 2 (mm).
   std::array<std::array<double, 6>, 9> conversionStart{};
   std::string workDir = ".";  // folder of the configuration and list files
   // What a page change starts (TAB): the trigger test, I/O check and live
