@@ -300,3 +300,19 @@ TEST_F(IsoTest, AWriteThatRunsOutOfRoomFailsTheExport) {
   EXPECT_EQ(r, -1);
   EXPECT_TRUE(op.messages().empty());
 }
+
+TEST_F(IsoTest, LargeExportSplitOverTwoWritersKeepsEveryValueInPlace) {
+  worldSid(*st, 11'000);  // above the size where the columns are shared by two threads
+  ASSERT_EQ(save("BIG.MME", 0), 0);
+  for (int n : {1, 45, 46, 90}) {
+    char ext[4];
+    std::snprintf(ext, sizeof ext, "%03d", n);
+    const std::string f = channel("BIG", ext);
+    const std::string end = "End offset interval         :NOVALUE\r\n";
+    size_t at = f.find(end);
+    ASSERT_NE(at, std::string::npos);
+    std::string expect;
+    for (int s = 0; s < 11'000; ++s) expect += cE(sampleValue(s, n)) + "\r\n";
+    EXPECT_EQ(f.substr(at + end.size()), expect) << n;
+  }
+}
