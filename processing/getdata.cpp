@@ -6,6 +6,7 @@
 #include "processing/assembly.h"
 #include "processing/derived.h"
 #include "processing/offsets.h"
+#include "processing/rawconv.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -44,14 +45,6 @@ void showDataInMemory(Station& st) {
   st.data.ident.CurrentFileName = " ";
 }
 
-// Raw WorldSID records are converted with the unit's calibration file.
-int ConvertRawDownload(Station& st) {
-  // The conversion lands separately; until then a raw download is refused
-  // as a missing calibration would be.
-  st.ui->message("Calibration File Error", "Could not read the calibration file");
-  return 1;
-}
-
 }  // namespace
 
 int GetLumvexData(Station& st) {
@@ -69,7 +62,7 @@ int GetLumvexData(Station& st) {
   d.StartTimeMs = static_cast<float>(st.model.intValue(Ctl::DL_START_TIME));
 
   if (raw) {
-    if (ConvertRawDownload(st) != 0) return -1;
+    if (ConvertWSIDdata(st, CoordConvert) != 0) return -1;
   } else {
     AssemblePositions(st);
   }

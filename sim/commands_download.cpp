@@ -6,6 +6,7 @@
 //   download.badsum=N               corrupt the sum of record N (0-based)
 #include "sim/commands.h"
 #include "sim/recording.h"
+#include "sim/wsid_model.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -102,8 +103,18 @@ void dumpRaw(Exchange& x) {
   std::string f1, f2;
   if (!windowOk(x, start, stop, f1, f2)) return x.reply({f1.empty() ? "0" : f1, f2.empty() ? "0" : f2});
   const int words = isLx2(x.unit) ? 232 : 120;
-  const long records = recordCount(family(x.unit), start, stop);
+  const int type = family(x.unit);
+  const long records = recordCount(type, start, stop);
   x.reply({std::to_string(words), std::to_string(records)});
+  if (type == 5 || type == 7) {
+    // A raw-recording WorldSID: detector words from the physical model, so the
+    // station converts what the unit "saw".
+    const WsidModel model = wsidModel(type, isLx2(x.unit) ? 1 : 0);
+    sendRecords(x, records, words, [&](long r, int16_t* w) {
+      wsidFillRecords(model, start + r * model.sampleIntervalMs, 1, reinterpret_cast<uint16_t*>(w));
+    });
+    return;
+  }
   sendRecords(x, records, words, [&](long r, int16_t* w) { rawRecord(r, words, w); });
 }
 

@@ -1,6 +1,8 @@
 // lumvex-sim: a simulated measurement unit on loopback TCP and/or a
 // pseudo-terminal (see --help).
 #include "sim/options.h"
+#include "sim/recording.h"
+#include "sim/wsid_model.h"
 
 #include <csignal>
 #include <cstdio>
@@ -13,6 +15,23 @@ int main(int argc, char** argv) {
   if (!ParseSimOptions(argc, argv, o, error)) {
     std::fprintf(stderr, "lumvex-sim: %s\n(see lumvex-sim --help)\n", error.c_str());
     return 2;
+  }
+  if (!o.writeCalibration.empty()) {
+    const UnitState& u = o.unit;
+    const std::string type = u.prop("type", "WorldSID");
+    const int family = familyOfTypeText(type);
+    if (family != 5 && family != 7) {
+      std::fprintf(stderr, "lumvex-sim: a %s unit has no calibration file\n", type.c_str());
+      return 2;
+    }
+    const int lx2 = u.prop("firmware", "LX2 V8.0").find("LX2") != std::string::npos ? 1 : 0;
+    if (wsidWriteCalibrationFiles(o.writeCalibration, u.prop("serial", "150"),
+                                  u.prop("caldate", "12-Mar-2024"), family, lx2) != 0) {
+      std::fprintf(stderr, "lumvex-sim: cannot write the calibration files into %s\n",
+                   o.writeCalibration.c_str());
+      return 1;
+    }
+    return 0;
   }
   if (o.help) {
     std::fputs(SimUsage(), stdout);

@@ -27,6 +27,9 @@ const char* SimUsage() {
          "  --bind ADDR         address to listen on (default 127.0.0.1)\n"
          "  --no-tcp            no TCP listener\n"
          "  --pty               also open a pseudo-terminal; its path is printed\n"
+         "  --write-calibration DIR  write the unit's two calibration files\n"
+         "                      (SN<serial>_<caldate>_Left Side_cal.bin, ..._Right Side_...)\n"
+         "                      for its type and firmware into DIR, then exit\n"
          "                      (map it for the station: LUMVEX_SERIAL_PORTS=COM1=PATH)\n"
          "\n"
          "Recording state\n"
@@ -109,6 +112,9 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
       o.bind = s;
     } else if (a == "--no-tcp") {
       o.tcp = false;
+    } else if (a == "--write-calibration") {
+      if (!value(s)) return false;
+      o.writeCalibration = s;
     } else if (a == "--pty") {
       o.pty = true;
     } else if (a == "--verbose") {
@@ -145,6 +151,7 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
       return false;
     }
   }
+  if (!o.writeCalibration.empty()) return true;
   if (!o.tcp && !o.pty) {
     error = "--no-tcp without --pty leaves nothing to serve";
     return false;

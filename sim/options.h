@@ -16,6 +16,7 @@ struct SimOptions {
   bool pty = false;
   bool verbose = false;
   bool help = false;
+  std::string writeCalibration;  // folder: write the calibration files and exit
   int startState = 0;
   int armAfterMs = -1;  // ms; arm by the unit's own input (-1 never)
   UnitState unit;       // timings, limits, props

@@ -8,6 +8,7 @@
 #include "link/download.h"
 #include "link/link.h"
 #include "sim/recording.h"
+#include "sim/wsid_model.h"
 #include "support/drive_station.h"
 #include "support/testing.h"
 
@@ -279,4 +280,71 @@ TEST(RawDump, WordsAreWrittenDoubledAsSignedValues) {
   EXPECT_EQ(DumpFileSave(*st, 1, 3), -1);
   op.fileAnswers.push_back(dir.file("no/such/folder/d.CSV"));
   EXPECT_EQ(DumpFileSave(*st, 1, 3), -1);
+}
+
+// Raw WorldSID units (serial above 100) download detector words, which the
+// station converts with the calibration file the simulator wrote; positions
+// come back as the model placed them and the raw file is written beside the
+// first export.
+TEST(DownloadSession, RawWorldSidConvertsWithTheUnitsCalibrationAndWritesTheRawFile) {
+  struct {
+    const char* type;
+    const char* firmware;
+    int dummyType;
+    const char* rawExt;
+  } units[] = {{"WorldSID", "V7.3", 5, "RDF"},
+               {"WorldSID 5th", "V7.3", 7, "RDF"},
+               {"WorldSID 5th", "LX2 V8.0", 7, "RD2"}};
+  for (const auto& u : units) {
+    SCOPED_TRACE(std::string(u.type) + " " + u.firmware);
+    Session s({{"type", u.type},
+               {"serial", "150"},
+               {"firmware", u.firmware},
+               {"caldate", "12-Mar-2024"},
+               {"side", "LEFT"}});
+    const int lx2 = std::string(u.firmware).find("LX2") != std::string::npos;
+    lumvex::testing::TempDir work;
+    s.st.workDir = work.path();
+    ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", u.dummyType, lx2), 0);
+    Model& m = s.st.model;
+    m.commit(Ctl::CONNECT);
+    ASSERT_EQ(s.st.session.unitStatus, 3);
+    s.window(-20, 40);
+    m.commit(Ctl::DOWNLOAD_BUT);
+    ASSERT_EQ(m.activePage(), pageIndex(Panel::Export)) << ::testing::PrintToString(s.op.messages());
+    const ChannelTable& t = s.st.data.ChannelData;
+    ASSERT_EQ(t.SampleCount, 601);
+    ASSERT_EQ(t.ChannelCount, 91);
+    EXPECT_EQ(s.st.data.RawPresent, 1);
+    // Rest position of the first LED before the trigger, left side: Y negated.
+    const sim::WsidModel model = sim::wsidModel(u.dummyType, lx2);
+    double xyz[3];
+    sim::wsidLedPosition(model, 1, 0, -15.0, xyz);
+    const int row = 50;  // -15 ms
+    ASSERT_NE(t.at(row, 1), t.at(row, 2)) << "LED 1 at rest must convert";
+    EXPECT_NEAR(t.at(row, 1), xyz[0], 0.05);
+    EXPECT_NEAR(t.at(row, 2), -xyz[1], 0.05);
+    EXPECT_NEAR(t.at(row, 3), xyz[2], 0.05);
+    lumvex::testing::TempDir dir;
+    s.op.fileAnswers.push_back(dir.file("raw1.csv"));
+    m.commit(Ctl::EXPORT_BUT);
+    EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+    EXPECT_NO_THROW(lumvex::testing::readFile(dir.file(std::string("raw1.") + u.rawExt)));
+    EXPECT_EQ(s.st.data.RawSaved, 1);
+  }
+}
+
+TEST(DownloadSession, RawWorldSidWithoutItsCalibrationFileFailsCleanly) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  EXPECT_NE(m.activePage(), pageIndex(Panel::Export));
+  bool shown = false;
+  for (const auto& b : s.op.transcript) shown |= b.title == "Calibration File Error";
+  EXPECT_TRUE(shown);
 }
