@@ -182,9 +182,9 @@ bool ParseRequest(std::string_view line, Request& out) {
   return true;
 }
 
-bool ParseFault(std::string_view spec, FaultRule& out, std::string* error) {
+bool ParseFault(std::string_view text, FaultRule& out, std::string* error) {
   auto fail = [&](const char* why) {
-    if (error) *error = std::string(why) + ": " + std::string(spec);
+    if (error) *error = std::string(why) + ": " + std::string(text);
     return false;
   };
   static const std::pair<std::string_view, FaultKind> kinds[] = {
@@ -194,8 +194,8 @@ bool ParseFault(std::string_view spec, FaultRule& out, std::string* error) {
       {"long-line", FaultKind::LongLine},
   };
   FaultRule r;
-  size_t end = spec.find_first_of("=@*:");
-  std::string_view kind = spec.substr(0, end);
+  size_t end = text.find_first_of("=@*:");
+  std::string_view kind = text.substr(0, end);
   bool found = false;
   for (const auto& [n, k] : kinds)
     if (n == kind) {
@@ -211,9 +211,9 @@ bool ParseFault(std::string_view spec, FaultRule& out, std::string* error) {
     return *e == '\0';
   };
   while (end != std::string_view::npos) {
-    char tag = spec[end];
-    size_t next = spec.find_first_of("=@*:", end + 1);
-    std::string_view part = spec.substr(end + 1, next == std::string_view::npos ? next : next - end - 1);
+    char tag = text[end];
+    size_t next = text.find_first_of("=@*:", end + 1);
+    std::string_view part = text.substr(end + 1, next == std::string_view::npos ? next : next - end - 1);
     long v = 0;
     if (tag == '=') {
       r.command.assign(part);

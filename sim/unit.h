@@ -106,7 +106,7 @@ struct FaultRule {
 
 // KIND[=COMMAND][@N][*COUNT][:VALUE], e.g. "stall=S@3:5000", "drop-at@4",
 // "drop-bytes:10", "corrupt=S", "wrong-name=S*0", "extra-fields=S", "long-line=S".
-bool ParseFault(std::string_view spec, FaultRule& out, std::string* error = nullptr);
+bool ParseFault(std::string_view text, FaultRule& out, std::string* error = nullptr);
 
 namespace detail {
 struct Connection;
