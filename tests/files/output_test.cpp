@@ -111,6 +111,39 @@ TEST(OutFile, ReportsAFullDiskAndAMissingFolder) {
   EXPECT_TRUE(f.close());
 }
 
+TEST(OutFile, InPlaceRewriteLeavesExactlyTheNewBytes) {
+  lumvex::testing::TempDir dir;
+  const std::string path = dir.file("r.bin");
+  lumvex::testing::writeFile(path, std::string(100'000, 'o'));
+  OutFile f(16);
+  ASSERT_TRUE(f.openInPlace(path));
+  f.put("head");
+  f.putAt("tail", 4, 40);  // past the buffer, beyond the sequential end
+  f.putAt("mid", 3, 10);
+  ASSERT_TRUE(f.close());
+  std::string want = std::string(44, 'o');  // old bytes that nothing overwrote stay, as in any rewrite
+  want.replace(0, 4, "head").replace(10, 3, "mid").replace(40, 4, "tail");
+  EXPECT_EQ(lumvex::testing::readFile(path), want);
+
+  // The sequential end may lie past the last offset written.
+  ASSERT_TRUE(f.openInPlace(path));
+  f.putAt("ab", 2, 0);
+  f.put("0123456789");
+  ASSERT_TRUE(f.close());
+  EXPECT_EQ(lumvex::testing::readFile(path), "0123456789");
+
+  // A new file, and the same failures as open().
+  ASSERT_TRUE(f.openInPlace(dir.file("new.bin")));
+  f.put("x");
+  ASSERT_TRUE(f.close());
+  EXPECT_EQ(lumvex::testing::readFile(dir.file("new.bin")), "x");
+  EXPECT_FALSE(f.openInPlace(dir.file("no/such/folder.bin")));
+  if (f.openInPlace("/dev/full")) {
+    f.putAt("x", 1, 0);
+    EXPECT_FALSE(f.close());
+  }
+}
+
 TEST(Paths, ExtensionAndFolderHelpers) {
   std::string p = "/d/run1.dat";
   size_t dot = pathLastDot(p);
