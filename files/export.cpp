@@ -168,7 +168,10 @@ int FileSave(Station& st) {
     EncodeFilter(st, cfc > 0 ? classLetter(cfc) : UnfilteredCode(st.ini));
   }
   const int relative = st.model.index(Ctl::EXPORT_ZEROING) == 1 ? 1 : 0;
-  const bool diadem = fromDot.substr(1, 3) == "DAT";
+  // The zeroing follows the writer chosen: a name such as RUN.XDAT goes to the
+  // DIAdem writer, whose header subtracts the offsets, so its values must stay
+  // absolute; RUN.DATCSV goes to the CSV writer, which must get them zeroed.
+  const bool diadem = writer == Writer::Diadem;
   FillExportData(st, relative, cfc, diadem);
 
   int status = -1;
