@@ -105,7 +105,9 @@ void OutFile::text(std::string_view s) {
 
 bool OutFile::close() {
   flush();
-  if (fd_ >= 0 && cutAtClose_ && !failed_ && ::ftruncate(fd_, static_cast<off_t>(end_)) != 0) failed_ = true;
+  // Cut even after a failed write, so that nothing of the old file lies past
+  // the new bytes, as with a file truncated on open.
+  if (fd_ >= 0 && cutAtClose_ && ::ftruncate(fd_, static_cast<off_t>(end_)) != 0) failed_ = true;
   if (fd_ >= 0 && ::close(fd_) != 0) failed_ = true;
   fd_ = -1;
   bool ok = !failed_;

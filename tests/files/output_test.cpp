@@ -1,5 +1,6 @@
 // Number formats of the exporters against the C library's own printf (the
-// tests run in the C locale), and output files that report failed writes.
+// tests run in the C locale), and output files that report failed writes,
+// including files rewritten in place.
 #include "files/output.h"
 #include "platform/paths.h"
 
@@ -7,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <bit>
+#include <csignal>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -142,6 +146,27 @@ TEST(OutFile, InPlaceRewriteLeavesExactlyTheNewBytes) {
     f.putAt("x", 1, 0);
     EXPECT_FALSE(f.close());
   }
+}
+
+TEST(OutFile, InPlaceRewriteThatFailsLeavesNothingOfTheOldFileBehindIt) {
+  lumvex::testing::TempDir dir;
+  const std::string path = dir.file("r.bin");
+  lumvex::testing::writeFile(path, std::string(100'000, 'o'));
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 20'000;  // bytes: writes past this fail
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  OutFile f(4096);
+  bool opened = f.openInPlace(path);
+  f.put(std::string(30'000, 'n'));
+  bool closed = f.close();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_TRUE(opened);
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(lumvex::testing::readFile(path), std::string(20'000, 'n'));
 }
 
 TEST(Paths, ExtensionAndFolderHelpers) {
