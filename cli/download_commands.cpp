@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace lumvex::cli {
 namespace {
@@ -104,7 +106,11 @@ int download(CliContext& c) {
     else
       m.selectValue(Ctl::EXPORT_FILTER, std::to_string(d.filter));
   }
-  c.op.saveAnswer = d.out;
+  // A file dialog answers with a full path, and the DIAdem and ISO writers
+  // need the folder in it; a name given here is taken in the current folder.
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(d.out, ec);
+  c.op.saveAnswer = ec ? d.out : full.lexically_normal().string();
   // What the export button runs, keeping its result for the exit status.
   const int rc = FileSave(st);
   st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");

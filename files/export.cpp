@@ -8,7 +8,6 @@
 #include "processing/filter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -155,8 +154,7 @@ int FileSave(Station& st) {
   std::string path = *chosen;
   const size_t dot = pathLastDot(path);
   if (dot == std::string::npos) return -1;
-  for (size_t i = dot + 1; i <= dot + 3 && i < path.size(); ++i)
-    path[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[i])));
+  pathUpperExtension(path, dot);
   const std::string_view fromDot = std::string_view(path).substr(dot);
   const Writer writer = writerFor(fromDot);
   if (writer == Writer::None) return -1;
@@ -168,7 +166,10 @@ int FileSave(Station& st) {
     EncodeFilter(st, cfc > 0 ? classLetter(cfc) : UnfilteredCode(st.ini));
   }
   const int relative = st.model.index(Ctl::EXPORT_ZEROING) == 1 ? 1 : 0;
-  const bool diadem = fromDot.substr(1, 3) == "DAT";
+  // The zeroing follows the writer chosen: a name such as RUN.XDAT goes to the
+  // DIAdem writer, whose header subtracts the offsets, so its values must stay
+  // absolute; RUN.DATCSV goes to the CSV writer, which must get them zeroed.
+  const bool diadem = writer == Writer::Diadem;
   FillExportData(st, relative, cfc, diadem);
 
   int status = -1;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -214,8 +215,15 @@ bool writeChannelFiles(const Station& st, const ExportShape& sh, const std::stri
     }
   };
   const int mid = 1 + (sh.channels - 1) / 2;
+  std::thread other;
   if (static_cast<long long>(sh.samples) * sh.channels >= kThreadedValues) {
-    std::thread other(fill, mid, sh.channels);
+    try {
+      other = std::thread(fill, mid, sh.channels);
+    } catch (const std::system_error&) {
+      // no thread to be had: this one writes every column
+    }
+  }
+  if (other.joinable()) {
     fill(1, mid);
     other.join();
   } else {

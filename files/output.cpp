@@ -1,8 +1,10 @@
 #include "files/output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -17,12 +19,27 @@ OutFile::~OutFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool OutFile::open(const std::string& path) {
+bool OutFile::openWith(const std::string& path, int flags) {
   if (fd_ >= 0) ::close(fd_);
   len_ = 0;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  pos_ = end_ = 0;
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
   failed_ = fd_ < 0;
   return !failed_;
+}
+
+bool OutFile::open(const std::string& path) {
+  cutAtClose_ = false;
+  return openWith(path, O_TRUNC);
+}
+
+bool OutFile::openInPlace(const std::string& path) {
+  if (!openWith(path, 0)) return false;
+  // Only a regular file has a length to cut; anything else (a device) is
+  // written as open() would write it.
+  struct stat sb;
+  cutAtClose_ = ::fstat(fd_, &sb) == 0 && S_ISREG(sb.st_mode);
+  return true;
 }
 
 void OutFile::flush() {
@@ -38,7 +55,9 @@ void OutFile::flush() {
     }
     p += n;
     left -= static_cast<size_t>(n);
+    pos_ += n;
   }
+  end_ = std::max(end_, pos_);
 }
 
 void OutFile::putAt(const char* bytes, size_t n, long long offset) {
@@ -53,6 +72,7 @@ void OutFile::putAt(const char* bytes, size_t n, long long offset) {
     bytes += w;
     n -= static_cast<size_t>(w);
     offset += w;
+    end_ = std::max(end_, offset);
   }
 }
 
@@ -85,6 +105,9 @@ void OutFile::text(std::string_view s) {
 
 bool OutFile::close() {
   flush();
+  // Cut even after a failed write, so that nothing of the old file lies past
+  // the new bytes, as with a file truncated on open.
+  if (fd_ >= 0 && cutAtClose_ && ::ftruncate(fd_, static_cast<off_t>(end_)) != 0) failed_ = true;
   if (fd_ >= 0 && ::close(fd_) != 0) failed_ = true;
   fd_ = -1;
   bool ok = !failed_;

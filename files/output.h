@@ -22,6 +22,13 @@ class OutFile {
 
   // Creates or replaces the file. False when it cannot be created.
   bool open(const std::string& path);
+  // Creates or replaces the file like open(), but an existing file is written
+  // over where it lies and cut to the length written when it is closed. The
+  // result is the same; a large file rewritten under the same name keeps its
+  // blocks and cached pages instead of having them freed on open and
+  // allocated again (and flushed at once on close, as the file system does
+  // with a file truncated to nothing and written anew).
+  bool openInPlace(const std::string& path);
   // Bytes as they are.
   void put(std::string_view bytes);
   // Text as a text-mode stream stores it here: every "\n" becomes "\r\n".
@@ -39,7 +46,11 @@ class OutFile {
 
  private:
   void flush();
+  bool openWith(const std::string& path, int flags);
   int fd_ = -1;
+  bool cutAtClose_ = false;
+  long long pos_ = 0;  // file offset of the next buffered byte
+  long long end_ = 0;  // end of what was written
   std::unique_ptr<char[]> buf_;
   size_t cap_;
   size_t len_ = 0;

@@ -143,6 +143,28 @@ TEST_F(DiademTest, DataFileHoldsEachColumnInTurnAsLittleEndianSingles) {
   }
 }
 
+// Beyond one block of the writer (16384 rows), with a last partial tile, and
+// written over the files of a larger earlier export of the same name.
+TEST_F(DiademTest, LongDataFileIsWholeAndReplacesALargerOne) {
+  polar(*st, 40'000);
+  ASSERT_EQ(save("RUN5.DAT", 0), 0);
+  const int samples = 16384 + 16384 + 23;
+  polar(*st, samples);
+  ASSERT_EQ(save("RUN5.DAT", 0), 0);
+  std::string want;
+  want.reserve(static_cast<size_t>(samples) * 15 * 4);
+  for (int n = 0; n < 15; ++n)
+    for (int s = 0; s < samples; ++s) {
+      uint32_t bits = std::bit_cast<uint32_t>(sampleValue(s, n));
+      for (int b = 0; b < 4; ++b) want.push_back(static_cast<char>(bits >> (8 * b)));
+    }
+  EXPECT_TRUE(lt::readFile(dir.file("RUN5.R32")) == want);
+  const std::string h = lt::readFile(dir.file("RUN5.DAT"));
+  EXPECT_EQ(h.substr(h.size() - 31), "265,0\r\r\n#ENDCHANNELHEADER\r\r\n\r\r\n");
+  EXPECT_EQ(h.find("220,40000"), std::string::npos);         // nothing left of the first header
+  EXPECT_NE(h.find("221,459075\r\r\n"), std::string::npos);  // column 14 at 14 x 32791 + 1
+}
+
 TEST_F(DiademTest, OffsetKeyFollowsTheZeroingChoice) {
   polar(*st, 10);
   st->data.ChannelOffsets[3] = 12.5f;

@@ -116,3 +116,22 @@ TEST_F(ExportToMme, RelativeIsoHoldsZeroedValuesAndTheCodes) {
                         "Unable to create the output directory.\nMost likely cause - it already exists.\n"
                         "If this is the case you must delete\nor rename it before proceeding."));
 }
+
+// The writer, not the first three letters of the extension, decides how a
+// relative export is zeroed: zeroing twice or not at all would be wrong data.
+TEST_F(ExportToMme, ZeroingFollowsTheWriterThatTheNameChose) {
+  exportTo("RUN2.XDAT");  // contains DAT: the DIAdem writer
+  ASSERT_TRUE(succeeded()) << op.messages().front();
+  EXPECT_NE(lt::readFile(dir.file("RUN2.XDAT")).find("221,601\r\r\n240,-53.000000\r\r\n"), std::string::npos);
+  const std::string d = lt::readFile(dir.file("RUN2.R32T"));  // the three letters after the dot
+  ASSERT_EQ(d.size(), 15u * 200 * 4);
+  EXPECT_EQ(r32(d, 200, 3, 10), 53.0f);  // absolute: the header's -53 zeroes it once
+
+  exportTo("RUN3.DATCSV");  // contains CSV: the CSV writer
+  ASSERT_TRUE(succeeded()) << op.messages().front();
+  const std::string csv = lt::readFile(dir.file("RUN3.DATCSV"));
+  size_t row = 0;
+  for (int line = 0; line < 4 + 10; ++line) row = csv.find('\r', row) + 1;
+  EXPECT_EQ(csv.substr(row, csv.find('\r', row) - row),
+            "-19.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,0.00,1013.00,1014.00,");
+}

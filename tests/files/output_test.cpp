@@ -1,5 +1,6 @@
 // Number formats of the exporters against the C library's own printf (the
-// tests run in the C locale), and output files that report failed writes.
+// tests run in the C locale), and output files that report failed writes,
+// including files rewritten in place.
 #include "files/output.h"
 #include "platform/paths.h"
 
@@ -7,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <bit>
+#include <csignal>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -109,6 +113,60 @@ TEST(OutFile, ReportsAFullDiskAndAMissingFolder) {
   ASSERT_TRUE(f.open(dir.file("ok.txt")));  // a failure does not stick to the next file
   f.put("x");
   EXPECT_TRUE(f.close());
+}
+
+TEST(OutFile, InPlaceRewriteLeavesExactlyTheNewBytes) {
+  lumvex::testing::TempDir dir;
+  const std::string path = dir.file("r.bin");
+  lumvex::testing::writeFile(path, std::string(100'000, 'o'));
+  OutFile f(16);
+  ASSERT_TRUE(f.openInPlace(path));
+  f.put("head");
+  f.putAt("tail", 4, 40);  // past the buffer, beyond the sequential end
+  f.putAt("mid", 3, 10);
+  ASSERT_TRUE(f.close());
+  std::string want = std::string(44, 'o');  // old bytes that nothing overwrote stay, as in any rewrite
+  want.replace(0, 4, "head").replace(10, 3, "mid").replace(40, 4, "tail");
+  EXPECT_EQ(lumvex::testing::readFile(path), want);
+
+  // The sequential end may lie past the last offset written.
+  ASSERT_TRUE(f.openInPlace(path));
+  f.putAt("ab", 2, 0);
+  f.put("0123456789");
+  ASSERT_TRUE(f.close());
+  EXPECT_EQ(lumvex::testing::readFile(path), "0123456789");
+
+  // A new file, and the same failures as open().
+  ASSERT_TRUE(f.openInPlace(dir.file("new.bin")));
+  f.put("x");
+  ASSERT_TRUE(f.close());
+  EXPECT_EQ(lumvex::testing::readFile(dir.file("new.bin")), "x");
+  EXPECT_FALSE(f.openInPlace(dir.file("no/such/folder.bin")));
+  if (f.openInPlace("/dev/full")) {
+    f.putAt("x", 1, 0);
+    EXPECT_FALSE(f.close());
+  }
+}
+
+TEST(OutFile, InPlaceRewriteThatFailsLeavesNothingOfTheOldFileBehindIt) {
+  lumvex::testing::TempDir dir;
+  const std::string path = dir.file("r.bin");
+  lumvex::testing::writeFile(path, std::string(100'000, 'o'));
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 20'000;  // bytes: writes past this fail
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  OutFile f(4096);
+  bool opened = f.openInPlace(path);
+  f.put(std::string(30'000, 'n'));
+  bool closed = f.close();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_TRUE(opened);
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(lumvex::testing::readFile(path), std::string(20'000, 'n'));
 }
 
 TEST(Paths, ExtensionAndFolderHelpers) {

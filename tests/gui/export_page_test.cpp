@@ -1,0 +1,146 @@
+// The Qt export page, offscreen: choosing each of the three formats in its
+// selector and pressing EXPORT writes the CSV file, the DIAdem pair and the
+// ISO MME folder, with the ISO notice shown only while ISO is chosen.
+#include "core/callbacks.h"
+#include "core/startup.h"
+#include "core/station.h"
+#include "files/export.h"
+#include "files/naming.h"
+#include "testing.h"
+#include "ui/layout.h"
+#include "ui/qt/station_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+using namespace lumvex;
+using lumvex::qt::StationWindow;
+
+class ExportPageTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<testing::TempDir> dir_;
+  std::unique_ptr<ScriptedOperator> op_;
+  std::unique_ptr<Station> st_;
+  std::unique_ptr<StationWindow> win_;
+
+  Model& model() { return st_->model; }
+
+  // A Polar recording of 200 rows from -20 ms, as a download leaves it.
+  void polarInMemory() {
+    Station& st = *st_;
+    InitDummyTypeNames(st.data);
+    st.session.DummyType = DummyPolar;
+    st.session.SerialNumberText = "57";
+    st.session.DirectionText = "Left Side";
+    st.data.layout = {6, 2, 2, 2};
+    st.data.StartTimeMs = -20.0f;
+    st.data.SampleIntervalMs = 0.1;
+    st.data.codes.DataFilterCode = '0';
+    ChannelTable& t = st.data.ChannelData;
+    t.ChannelCount = 15;
+    t.SampleCount = 200;
+    for (int s = 0; s < 200; ++s) {
+      t.at(s, 0) = static_cast<float>(-20.0 + s * 0.1);
+      for (int c = 1; c < 15; ++c) t.at(s, c) = static_cast<float>(c) + static_cast<float>(s) * 0.5f;
+    }
+    const char* sides[] = {"LE", "RI", "LE", "RI", "LE", "RI"};
+    for (int i = 0; i < 6; ++i) {
+      std::string base = "10RIBS0" + std::to_string(i + 1) + sides[i] + "PEDS";
+      setCode(st.data.codes.ChannelCodes[2 * i], base + "X0");
+      setCode(st.data.codes.ChannelCodes[2 * i + 1], base + "Y0");
+    }
+    setCode(st.data.codes.ChannelCodes[12], "10SENSLE9999PO00");
+    setCode(st.data.codes.ChannelCodes[13], "10SENSRI9999PO00");
+    model().setText(Ctl::EXPORT_STATUS, "Downloaded Lumvex Data in Memory");
+    SetupExportScreen(st);
+    model().setDimmed(Ctl::EXPORT_BUT, false);
+    model().setActivePage(pageIndex(Panel::Export));
+  }
+
+  // Picks a format as the operator does, from the keyboard, so that the
+  // selector commits.
+  void chooseFormat(int index) {
+    auto* box = win_->findChild<QComboBox*>("EXPORT_FORMAT");
+    QVERIFY(box);
+    box->setFocus();
+    while (box->currentIndex() > index) QTest::keyClick(box, Qt::Key_Up);
+    while (box->currentIndex() < index) QTest::keyClick(box, Qt::Key_Down);
+    QTRY_COMPARE(model().index(Ctl::EXPORT_FORMAT), index);
+  }
+
+  void pressExport(const std::string& name) {
+    op_->clear();
+    op_->fileAnswers.push_back(dir_->file(name));
+    auto* button = win_->findChild<QPushButton*>("EXPORT_BUT");
+    QVERIFY(button && button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_VERIFY(op_->showed("Export Status", "Export Successful"));
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<testing::TempDir>();
+    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
+      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
+    op_ = std::make_unique<ScriptedOperator>();
+    st_ = std::make_unique<Station>(*op_);
+    st_->workDir = dir_->path();
+    LoadMainLayout(model());
+    BindCallbacks(*st_);
+    win_ = std::make_unique<StationWindow>(model());
+    win_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
+    QCOMPARE(StartStation(*st_), 0);
+    polarInMemory();
+  }
+
+  void cleanup() {
+    win_.reset();
+    st_.reset();
+    op_.reset();
+    dir_.reset();
+  }
+
+  void eachFormatWritesItsFiles() {
+    namespace fs = std::filesystem;
+    QWidget* notice = win_->controlWidget(Ctl::ISO_NOTICE);
+    QVERIFY(notice);
+
+    chooseFormat(0);
+    QCoreApplication::processEvents();
+    QVERIFY(notice->isHidden());
+    pressExport("RUN1.csv");
+    QCOMPARE(testing::readFile(dir_->file("RUN1.CSV")).substr(0, 26),
+             std::string("Lumvex Type: Polar,,,,,,Da"));
+
+    chooseFormat(1);
+    QCoreApplication::processEvents();
+    QVERIFY(notice->isHidden());
+    pressExport("RUN1.dat");
+    const std::string h = testing::readFile(dir_->file("RUN1.DAT"));
+    QVERIFY(h.rfind("DIAEXTENDED  {@:ENGLISH\r\n\r\r\n", 0) == 0);
+    QVERIFY(h.find("211,RUN1.R32\r\r\n") != std::string::npos);
+    QCOMPARE(fs::file_size(dir_->file("RUN1.R32")), std::uintmax_t{15 * 200 * 4});
+
+    chooseFormat(2);
+    QTRY_VERIFY(!notice->isHidden());
+    pressExport("RUN1.mme");
+    QVERIFY(fs::is_regular_file(dir_->file("RUN1/RUN1.MME")));
+    QVERIFY(fs::is_regular_file(dir_->file("RUN1/CHANNEL/RUN1.CHN")));
+    QVERIFY(fs::is_regular_file(dir_->file("RUN1/CHANNEL/RUN1.014")));
+    QVERIFY(!fs::exists(dir_->file("RUN1/CHANNEL/RUN1.015")));
+    QCOMPARE(QString::fromStdString(st_->session.CurrentDataPath),
+             QString::fromStdString(dir_->file("RUN1/RUN1.MME")));
+  }
+};
+
+QTEST_MAIN(ExportPageTest)
+#include "export_page_test.moc"
