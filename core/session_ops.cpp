@@ -198,7 +198,8 @@ void CtrlScreens(Station& st) {
     if (GetLXinfo(st) == 0) SetupScreens(st, 1);
   }
   // Identification may have lost the link; the row follows the status as it is now.
-  switch (st.session.unitStatus) {
+  const int shown = st.session.unitStatus;
+  switch (shown) {
     case StatusDisconnected:
       disconnectedRow(st);
       break;
@@ -217,6 +218,10 @@ void CtrlScreens(Station& st) {
     default:
       break;
   }
+  // The side, battery and recorded-window queries of an idle row can lose the
+  // link or end in "Disconnect" in the error box; the screen must then not go
+  // on showing a connected unit with its battery and side controls.
+  if (shown != StatusDisconnected && st.session.unitStatus == StatusDisconnected) disconnectedRow(st);
 }
 
 void TIMER_TICK(Station& st) {

@@ -300,6 +300,33 @@ TEST(TcpSession, TimeOutThenDisconnectStopsTheLoopsAndShowsPageZero) {
   EXPECT_TRUE(s.op.messages().empty()) << "no second message after the box";
 }
 
+TEST(TcpSession, LinkLostWhileTheStoredRowQueriesTheUnitEndsDisconnected) {
+  SimStation s;
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(FaultKind::DropAtCommand, "DUMPINFO"));
+  s.sim().withUnit([](sim::UnitState& u) { u.status = 3; });
+  s.tick();  // 0 -> 3: the row for a stored recording reads the recorded window
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{std::string("Communication Error: ") + kLost});
+  expectDisconnectedScreen(s.st);
+  EXPECT_FALSE(s.st.model.visible(Ctl::CHECK_BATT));
+}
+
+TEST(TcpSession, DisconnectChosenWhileTheSideIsQueriedEndsDisconnected) {
+  SimStation s(150);
+  s.st.ini.FuelGaugeInstalled = 1;  // the simulated unit is an LX2 WorldSID: its battery is read too
+  ASSERT_TRUE(s.connect());
+  ASSERT_TRUE(s.st.model.visible(Ctl::BATT_FUEL));
+  s.sim().addFault(fault(FaultKind::Stall, "DIRECTION"));
+  s.sim().withUnit([](sim::UnitState& u) { u.status = 3; });
+  s.op.twoButtonAnswers.push_back(2);
+  s.tick();
+  ASSERT_EQ(s.op.transcript.size(), 1u) << "nothing is sent after the box: the link is closed";
+  EXPECT_EQ(s.op.transcript[0].text, kCommError);
+  EXPECT_EQ(s.op.transcript[0].answer, "Disconnect");
+  expectDisconnectedScreen(s.st);
+  for (Ctl c : {Ctl::BATT_VOLTS, Ctl::CHECK_BATT, Ctl::BATT_SPLITTER}) EXPECT_FALSE(s.st.model.visible(c));
+}
+
 class MalformedReply : public ::testing::TestWithParam<FaultKind> {};
 
 TEST_P(MalformedReply, IsReportedInCheckStatusAndTheSessionStays) {

@@ -11,7 +11,8 @@ using namespace lumvex;
 
 namespace {
 
-// Every argument-free command of the unit, as it goes on the wire.
+// Every fixed command line of the unit, as it goes on the wire: the
+// argument-free commands and the firmware announcement of a 5-byte image.
 const char* const kFixedCommands[] = {
     "ARMTRIGGER#23\r\n",
     "BATTSETFULL#109\r\n",
@@ -30,6 +31,7 @@ const char* const kFixedCommands[] = {
     "GETTESTCOMMENT#86\r\n",
     "GETTRIGGER#23\r\n",
     "LOADER#218\r\n",
+    "LOADER#5#50\r\n",
     "NORFLASH#128\r\n",
     "RAMTEST#67\r\n",
     "S#118\r\n",
