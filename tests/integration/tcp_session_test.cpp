@@ -300,6 +300,76 @@ TEST(TcpSession, TimeOutThenDisconnectStopsTheLoopsAndShowsPageZero) {
   EXPECT_TRUE(s.op.messages().empty()) << "no second message after the box";
 }
 
+// Commands named `name` the unit has received so far.
+int sent(SimStation& s, const std::string& name) {
+  int n = 0;
+  for (const auto& l : s.sim().received()) n += l.rfind(name + "#", 0) == 0;
+  return n;
+}
+
+TEST(TcpSession, IdleRowsReadTheSideBatteryAndWindowRecordingRowsReadNothing) {
+  SimStation s;
+  s.st.ini.FuelGaugeInstalled = 1;
+  s.sim().withUnit([](sim::UnitState& u) {
+    u.storeMs = 20;
+    u.props["side"] = "RIGHT";
+    u.props["battery.charge"] = "64";
+  });
+  ASSERT_TRUE(s.connect());
+  const Model& m = s.st.model;
+  EXPECT_GE(sent(s, "DIRECTION"), 1);
+  EXPECT_EQ(s.st.session.DirectionText, "Right Side");
+  EXPECT_TRUE(m.visible(Ctl::LX_DIRECTION));
+  EXPECT_GE(sent(s, "GETBATINFO"), 1);
+  EXPECT_TRUE(m.visible(Ctl::BATT_FUEL));
+  EXPECT_EQ(m.number(Ctl::BATT_FUEL), 64);
+
+  int side = sent(s, "DIRECTION"), batt = sent(s, "GETBATINFO"), window = sent(s, "DUMPINFO");
+  s.sim().arm(0, 40);
+  s.tick();
+  ASSERT_EQ(s.st.session.unitStatus, 1);
+  s.sim().trigger();
+  s.tick();
+  ASSERT_EQ(s.st.session.unitStatus, 2);
+  EXPECT_EQ(sent(s, "DIRECTION"), side) << "nothing but the status while recording";
+  EXPECT_EQ(sent(s, "GETBATINFO"), batt);
+  EXPECT_EQ(sent(s, "DUMPINFO"), window);
+
+  ASSERT_TRUE(s.tickUntil(3, 2000));
+  EXPECT_EQ(sent(s, "DUMPINFO"), window + 1);
+  EXPECT_EQ(m.text(Ctl::DATA_STRT), "-1000");
+  EXPECT_EQ(m.text(Ctl::DATA_STOP), "40");
+  EXPECT_EQ(sent(s, "DIRECTION"), side + 1);
+  EXPECT_EQ(sent(s, "GETBATINFO"), batt + 1);
+  EXPECT_TRUE(s.op.messages().empty()) << ::testing::PrintToString(s.op.messages());
+}
+
+TEST(TcpSession, BatteryIsReadForAnLx2WithAGaugeAndTheSideForWorldSid) {
+  struct Case {
+    const char* type;
+    const char* firmware;
+    int gauge;
+    bool side, battery;
+  } cases[] = {
+      {"WorldSID", "V7.3", 1, true, false},
+      {"WorldSID Female", "LX2 V8.0", 0, true, false},
+      {"Hybrid III 50th", "LX2 V8.0", 1, false, true},
+      {"Polar", "V6.1", 1, false, false},
+  };
+  for (const Case& c : cases) {
+    SimStation s;
+    s.st.ini.FuelGaugeInstalled = c.gauge;
+    s.sim().withUnit([&](sim::UnitState& u) {
+      u.props["type"] = c.type;
+      u.props["firmware"] = c.firmware;
+    });
+    ASSERT_TRUE(s.connect()) << c.type;
+    EXPECT_EQ(sent(s, "DIRECTION") > 0, c.side) << c.type << " " << c.firmware;
+    EXPECT_EQ(sent(s, "GETBATINFO") > 0, c.battery) << c.type << " " << c.firmware;
+    EXPECT_EQ(s.st.model.visible(Ctl::BATT_FUEL), c.battery) << c.type;
+  }
+}
+
 TEST(TcpSession, LinkLostWhileTheStoredRowQueriesTheUnitEndsDisconnected) {
   SimStation s;
   ASSERT_TRUE(s.connect());
