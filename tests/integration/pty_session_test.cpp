@@ -123,14 +123,16 @@ TEST(PtySession, SilentUnitAtConnectAsksThenCannotOpen) {
 TEST(PtySession, Com1NeverReachesCom10) {
   PtyStation s(9);  // the terminal is COM10
   ASSERT_FALSE(s.path.empty());
+  // COM1 names a device that is not there, so no real port of this machine is
+  // opened; the search must go past the terminal named COM10.
+  setenv("LUMVEX_SERIAL_PORTS", ("COM1=/dev/lumvex-no-such-port,COM10=" + s.path).c_str(), 1);
   s.st.model.setIndex(Ctl::COMPORT, 0);
-  // COM1 may exist on this machine as a real port; it must not be the terminal.
-  s.connect();
+  EXPECT_FALSE(s.connect());
   EXPECT_TRUE(s.sim().received().empty());
-  if (s.st.session.unitStatus < 0) {
-    EXPECT_TRUE(s.op.showed("Error", "Could not open the COM port"));
-  }
-  s.st.model.commit(Ctl::CONNECT);  // disconnect whatever was reached
+  ASSERT_EQ(s.op.transcript.size(), 2u);
+  EXPECT_EQ(s.op.transcript[0].kind, Shown::Console);
+  EXPECT_EQ(s.op.transcript[0].text.rfind("Could not open /dev/lumvex-no-such-port, status = 0x", 0), 0u);
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"Error: Could not open the COM port"});
   s.op.clear();
   s.st.model.setIndex(Ctl::COMPORT, 9);
   EXPECT_TRUE(s.connect());
