@@ -172,6 +172,9 @@ bool openLink(Station& st) {
   }
   st.session.unitStatus = EthernetSync(st);
   if (st.session.unitStatus == -1) {
+    // A unit that answers the status query with -1 itself leaves the link
+    // open; the session must not keep a link it reports as not opened.
+    if (LinkOpen(st)) Disconnect(st);
     st.ui->message("Error", kOpenFailed);
     return false;
   }

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "core/session_ops.h"
+#include "link/query.h"
 #include "platform/transport.h"
 
 #include <charconv>
@@ -154,7 +155,8 @@ int EthernetSync(Station& st) {
     Disconnect(st);
     return -1;
   }
-  return std::atoi(first.c_str());
+  // Read as C reads a decimal number, but a field too long for an int cannot overflow.
+  return FieldInt(first);
 }
 
 void Disconnect(Station& st) {

@@ -434,6 +434,16 @@ TEST(TcpSession, StatusOutOfRangeIsAnErrorWithoutAMessage) {
   EXPECT_TRUE(s.op.messages().empty());
 }
 
+TEST(TcpSession, AUnitAnsweringMinusOneAtConnectLeavesNoLinkOpen) {
+  sim::CommandTable t;
+  t.add("S", [](sim::Exchange& x) { x.reply({"-1"}); });
+  SimStation s(300, std::move(t), false);
+  EXPECT_FALSE(s.connect());
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"Error: Could not open the COM port"});
+  EXPECT_FALSE(LinkOpen(s.st));
+  EXPECT_TRUE(SimStation::waitFor([&] { return s.sim().connectionCount() == 0; }));
+}
+
 TEST(TcpSession, NoUnitListeningCannotOpen) {
   SimStation s;
   s.st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(freePort()));
