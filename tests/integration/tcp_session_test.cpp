@@ -76,6 +76,13 @@ int freePort() {
   return ntohs(a.sin_port);
 }
 
+// Commands named `name` the unit has received so far.
+int sent(SimStation& s, const std::string& name) {
+  int n = 0;
+  for (const auto& l : s.sim().received()) n += l.rfind(name + "#", 0) == 0;
+  return n;
+}
+
 }  // namespace
 
 TEST(TcpSession, ConnectToAnIdleUnitShowsConnectedIdle) {
@@ -216,14 +223,28 @@ TEST(TcpSession, ConnectingToARecordingUnitShowsItsStatusAtOnce) {
   s.sim().withUnit([](sim::UnitState& u) {
     u.status = 2;
     u.triggeredAt = sim::Clock::now();
-    u.postTriggerMs = 60000;
+    u.postTriggerMs = 200;
+    u.storeMs = 20;
   });
   ASSERT_TRUE(s.connect());
   EXPECT_EQ(s.st.session.unitStatus, 2);
   EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Collecting Post-Trigger Data and storing to flash");
   EXPECT_NE(s.st.session.needsScreenSetup, 0) << "not identified while recording";
+  for (Ctl c : {Ctl::LXtype, Ctl::SERNUM, Ctl::FIRMWARE}) EXPECT_EQ(s.st.model.text(c), "") << controlName(c);
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 0);
   EXPECT_TRUE(s.st.model.timerRunning());
   EXPECT_FALSE(s.st.model.panel(Panel::CableDisconnect).visible) << "the prompt is for 0 -> 1 only";
+
+  // The first state 3 seen identifies the unit, once.
+  ASSERT_TRUE(s.tickUntil(3, 2000));
+  EXPECT_EQ(s.st.session.needsScreenSetup, 0);
+  EXPECT_EQ(s.st.model.text(Ctl::LXtype), "WorldSID");
+  EXPECT_EQ(s.st.model.text(Ctl::SERNUM), "150");
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 1);
+  s.st.session.unitStatus = 0;
+  CtrlScreens(s.st);
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 1) << "identified once per connection";
+  EXPECT_TRUE(s.op.messages().empty()) << ::testing::PrintToString(s.op.messages());
 }
 
 TEST(TcpSession, LinkLostOnAPollDisconnectsAndStopsTheTimer) {
@@ -298,13 +319,6 @@ TEST(TcpSession, TimeOutThenDisconnectStopsTheLoopsAndShowsPageZero) {
   EXPECT_EQ(s.st.model.activePage(), 0);
   expectDisconnectedScreen(s.st);
   EXPECT_TRUE(s.op.messages().empty()) << "no second message after the box";
-}
-
-// Commands named `name` the unit has received so far.
-int sent(SimStation& s, const std::string& name) {
-  int n = 0;
-  for (const auto& l : s.sim().received()) n += l.rfind(name + "#", 0) == 0;
-  return n;
 }
 
 TEST(TcpSession, IdleRowsReadTheSideBatteryAndWindowRecordingRowsReadNothing) {
