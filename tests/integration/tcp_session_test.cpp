@@ -108,6 +108,48 @@ TEST(TcpSession, ConnectToAnIdleUnitShowsConnectedIdle) {
   EXPECT_EQ(s.sim().received().front(), "S#118");
 }
 
+namespace {
+
+// Notes what the status box said when each message was shown.
+struct WatchingOperator : ScriptedOperator {
+  const Model* model = nullptr;
+  std::vector<std::string> statusAtMessage;
+  void message(std::string_view title, std::string_view text) override {
+    statusAtMessage.push_back(model ? model->text(Ctl::STATUSBOX) : "");
+    ScriptedOperator::message(title, text);
+  }
+};
+
+}  // namespace
+
+TEST(TcpSession, IdentificationFailingTwiceAtConnectDisconnects) {
+  SimStation s;
+  WatchingOperator op;
+  op.model = &s.st.model;
+  s.st.ui = &op;
+  s.sim().addFault(fault(FaultKind::CorruptChecksum, "WHO_ARE_YOU", 1, 2));
+  EXPECT_FALSE(s.connect());
+  EXPECT_EQ(op.messages(), (std::vector<std::string>{
+                               "COMM ERROR: Communication error getting Lumvex type",
+                               "COMM ERROR: Communication error getting Lumvex type",
+                               "Error: Could not get info from Lumvex -- Disconnecting",
+                           }));
+  ASSERT_EQ(op.statusAtMessage.size(), 3u);
+  EXPECT_EQ(op.statusAtMessage[2], "Disconnected") << "the screen is reset before the message";
+  expectDisconnectedScreen(s.st);
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 2);
+}
+
+TEST(TcpSession, IdentificationSucceedingTheSecondTimeConnects) {
+  SimStation s;
+  s.sim().addFault(fault(FaultKind::WrongName, "WHO_ARE_YOU"));
+  ASSERT_TRUE(s.connect());
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"COMM ERROR: Communication error getting Lumvex type"});
+  EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Connected - Idle");
+  EXPECT_EQ(s.st.model.text(Ctl::LXtype), "WorldSID");
+  EXPECT_EQ(s.st.session.needsScreenSetup, 0);
+}
+
 TEST(TcpSession, ConnectPressedAgainDisconnects) {
   SimStation s;
   ASSERT_TRUE(s.connect());
