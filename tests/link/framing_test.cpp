@@ -116,6 +116,8 @@ TEST(Parser, NameMustMatchExactly) {
 TEST(Parser, ChecksumFieldIsADecimalNumber) {
   std::string a, b;
   EXPECT_EQ(Parser("S", "S#0# 201\r\n", a, b), 0) << "leading white space";
+  EXPECT_EQ(Parser("S", "S#0#\t+201\r\n", a, b), 0) << "a sign, as C reads numbers";
+  EXPECT_EQ(Parser("S", "S#0#+-201\r\n", a, b), -1);
   EXPECT_EQ(Parser("S", "S#0#201junk", a, b), 0) << "text after the digits";
   EXPECT_EQ(Parser("S", "S#0#\r\n", a, b), -1) << "no digits";
   EXPECT_EQ(Parser("S", "S#0#x201\r\n", a, b), -1);
