@@ -100,6 +100,18 @@ TEST(Cli, UnitThatNeverSynchsPrintsBothMessages) {
   EXPECT_EQ(r.err, "Comm Error: could not synch with Lumvex\nError: Could not open the COM port\n");
 }
 
+TEST(Cli, AStatusOutsideTheTableIsNoSuccess) {
+  sim::CommandTable t;
+  t.add("S", [](sim::Exchange& x) { x.reply({"7"}); });
+  sim::Simulator odd(std::move(t));
+  int port = odd.listenTcp("127.0.0.1", 0);
+  ASSERT_TRUE(odd.start());
+  CliRun r = cli("--host 127.0.0.1:" + std::to_string(port) + " status");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "lumvex-cli: the unit reported status 7, which names no state\n");
+}
+
 TEST(Cli, UnreachableUnitPrintsTheMessageAndFails) {
   int port;
   {
