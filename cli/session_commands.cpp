@@ -28,9 +28,15 @@ int comPortNumber(std::string s) {
 int status(CliContext& c) {
   if (CliConnect(c) != 0) return 1;
   int s = c.st.session.unitStatus;
+  CliDisconnect(c);
+  // The first status on TCP is taken as the unit sends it; one outside the
+  // table names no state and is no answer to report as a success.
+  if (s < StatusReady || s > StatusDataHeld) {
+    std::fprintf(stderr, "lumvex-cli: the unit reported status %d, which names no state\n", s);
+    return 1;
+  }
   std::string_view text = StatusText(s);
   std::printf("%d %.*s\n", s, static_cast<int>(text.size()), text.data());
-  CliDisconnect(c);
   return 0;
 }
 

@@ -172,6 +172,9 @@ bool openLink(Station& st) {
   }
   st.session.unitStatus = EthernetSync(st);
   if (st.session.unitStatus == -1) {
+    // A unit that answers the status query with -1 itself leaves the link
+    // open; the session must not keep a link it reports as not opened.
+    if (LinkOpen(st)) Disconnect(st);
     st.ui->message("Error", kOpenFailed);
     return false;
   }
@@ -198,7 +201,8 @@ void CtrlScreens(Station& st) {
     if (GetLXinfo(st) == 0) SetupScreens(st, 1);
   }
   // Identification may have lost the link; the row follows the status as it is now.
-  switch (st.session.unitStatus) {
+  const int shown = st.session.unitStatus;
+  switch (shown) {
     case StatusDisconnected:
       disconnectedRow(st);
       break;
@@ -217,6 +221,10 @@ void CtrlScreens(Station& st) {
     default:
       break;
   }
+  // The side, battery and recorded-window queries of an idle row can lose the
+  // link or end in "Disconnect" in the error box; the screen must then not go
+  // on showing a connected unit with its battery and side controls.
+  if (shown != StatusDisconnected && st.session.unitStatus == StatusDisconnected) disconnectedRow(st);
 }
 
 void TIMER_TICK(Station& st) {

@@ -1,8 +1,10 @@
 #include "link/link.h"
 
 #include "core/session_ops.h"
+#include "link/query.h"
 #include "platform/transport.h"
 
+#include <cctype>
 #include <charconv>
 #include <cerrno>
 #include <cstdio>
@@ -22,12 +24,13 @@ const char* const kLostText =
 const char* const kErrorText =
     "Communication Error with Lumvex\rPress continue to try again, or press Disconnect";
 
-// Reads the checksum field: leading white space, then at least one digit;
-// anything after the digits (CR LF) is ignored. -1 when there is no number.
+// Reads the checksum field as C reads a decimal number: leading white space,
+// an optional sign, then at least one digit; anything after the digits (CR LF)
+// is ignored. -1 when there is no number.
 int checksumValue(std::string_view field) {
   size_t i = 0;
-  while (i < field.size() && (field[i] == ' ' || field[i] == '\t' || field[i] == '\r' || field[i] == '\n'))
-    ++i;
+  while (i < field.size() && std::isspace(static_cast<unsigned char>(field[i]))) ++i;
+  if (i < field.size() && field[i] == '+') ++i;
   int v = 0;
   auto [p, ec] = std::from_chars(field.data() + i, field.data() + field.size(), v);
   if (ec != std::errc() || p == field.data() + i) return -1;
@@ -154,7 +157,8 @@ int EthernetSync(Station& st) {
     Disconnect(st);
     return -1;
   }
-  return std::atoi(first.c_str());
+  // Read as C reads a decimal number, but a field too long for an int cannot overflow.
+  return FieldInt(first);
 }
 
 void Disconnect(Station& st) {

@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumvex-sim: %s\n(see lumvex-sim --help)\n", error.c_str());
     return 2;
   }
+  if (o.help) {
+    std::fputs(SimUsage(), stdout);
+    return 0;
+  }
   if (!o.writeCalibration.empty()) {
     const UnitState& u = o.unit;
     const std::string type = u.prop("type", "WorldSID");
@@ -31,10 +35,6 @@ int main(int argc, char** argv) {
                    o.writeCalibration.c_str());
       return 1;
     }
-    return 0;
-  }
-  if (o.help) {
-    std::fputs(SimUsage(), stdout);
     return 0;
   }
   // Signals are taken by sigwait below, never by the serving thread.

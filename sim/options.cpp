@@ -151,7 +151,8 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
       return false;
     }
   }
-  if (!o.writeCalibration.empty()) return true;
+  // Asking for help or for the calibration files serves nothing.
+  if (o.help || !o.writeCalibration.empty()) return true;
   if (!o.tcp && !o.pty) {
     error = "--no-tcp without --pty leaves nothing to serve";
     return false;

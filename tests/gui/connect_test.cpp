@@ -1,5 +1,6 @@
 // The Qt station against the in-process simulated unit over loopback TCP:
-// typing the unit's address and clicking CONNECT shows "Connected - Idle" in
+// one click on CONNECT reaches the address remembered last; typing the unit's
+// address and clicking CONNECT shows "Connected - Idle" in
 // dark green with the identity fields filled, the software-trigger button
 // follows an arm made by the unit itself through the status timer, and
 // clicking again disconnects.
@@ -57,6 +58,9 @@ class ConnectTest : public QObject {
     st_->workDir = dir_->path();
     LoadMainLayout(st_->model);
     BindCallbacks(*st_);
+    // As scripts/run leaves it: the simulated unit's address last in the list.
+    testing::writeFile(dir_->file("reinit.txt"),
+                       "192.168.100.5\r\n127.0.0.1:" + std::to_string(port_) + "\r\n");
     win_ = std::make_unique<StationWindow>(st_->model);
     win_->show();
     QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
@@ -70,6 +74,18 @@ class ConnectTest : public QObject {
     sim_->stop();
     sim_.reset();
     dir_.reset();
+  }
+
+  void oneClickReachesTheLastRememberedAddress() {
+    auto* connect = widget<QPushButton>("CONNECT");
+    auto* status = widget<QLineEdit>("STATUSBOX");
+    QVERIFY(connect && status);
+    QCOMPARE(widget<QLineEdit>("IPADDRESS")->text(), QString("127.0.0.1:%1").arg(port_));
+    QCOMPARE(status->text(), QString("Disconnected"));
+    QTest::mouseClick(connect, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Connected - Idle"), 3000);
+    QCOMPARE(connect->text(), QString("DISCONNECT"));
+    QVERIFY(op_->messages().empty());
   }
 
   void clickingConnectShowsConnectedIdleInDarkGreen() {

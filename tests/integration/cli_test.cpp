@@ -66,6 +66,52 @@ TEST(Cli, StatusPrintsNumberAndText) {
   EXPECT_EQ(r.exitCode, 0);
 }
 
+TEST(Cli, StatusOverAMappedSerialPort) {
+  Unit u;
+  u.sim.withUnit([](sim::UnitState& x) {
+    x.status = 3;
+    x.props["type"] = "Polar";
+  });
+  std::string pty = u.sim.openPty();
+  ASSERT_FALSE(pty.empty());
+  // COM1 names a device that does not exist, so no real port of this machine is touched.
+  setenv("LUMVEX_SERIAL_PORTS", ("COM1=/dev/lumvex-no-such-port,COM11=" + pty).c_str(), 1);
+  CliRun r = cli("--serial COM11 status");
+  CliRun other = cli("--serial COM1 status");
+  unsetenv("LUMVEX_SERIAL_PORTS");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "3 Connected - Idle\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(other.exitCode, 0) << "COM1 never reaches COM11";
+  EXPECT_EQ(other.out.find("Connected"), std::string::npos);
+  EXPECT_NE(other.err.find("Error: Could not open the COM port\n"), std::string::npos) << other.err;
+}
+
+TEST(Cli, UnitThatNeverSynchsPrintsBothMessages) {
+  Unit u;
+  sim::FaultRule bad;
+  bad.kind = sim::FaultKind::CorruptChecksum;
+  bad.command = "S";
+  bad.count = 0;
+  u.sim.addFault(bad);
+  CliRun r = cli(u.host() + " --timeout 100 status");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Comm Error: could not synch with Lumvex\nError: Could not open the COM port\n");
+}
+
+TEST(Cli, AStatusOutsideTheTableIsNoSuccess) {
+  sim::CommandTable t;
+  t.add("S", [](sim::Exchange& x) { x.reply({"7"}); });
+  sim::Simulator odd(std::move(t));
+  int port = odd.listenTcp("127.0.0.1", 0);
+  ASSERT_TRUE(odd.start());
+  CliRun r = cli("--host 127.0.0.1:" + std::to_string(port) + " status");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "lumvex-cli: the unit reported status 7, which names no state\n");
+}
+
 TEST(Cli, UnreachableUnitPrintsTheMessageAndFails) {
   int port;
   {

@@ -1,7 +1,7 @@
 // The station against the simulated unit over a pseudo-terminal standing in
 // for a serial port (named COMn through LUMVEX_SERIAL_PORTS): connect, a
-// recording cycle, a hung-up line, a silent unit, and COM1 never reaching
-// COM10.
+// recording cycle, a hung-up line, a silent unit, every injected fault ending
+// in its message and state, and COM1 never reaching COM10.
 #include "core/session_ops.h"
 #include "link/link.h"
 #include "link/status.h"
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -31,6 +32,29 @@ struct PtyStation : SimStation {
   ~PtyStation() { unsetenv("LUMVEX_SERIAL_PORTS"); }
   std::string path;
 };
+
+const char* const kLost =
+    "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or reboot the Lumvex";
+const char* const kCommError =
+    "Communication Error with Lumvex\rPress continue to try again, or press Disconnect";
+
+sim::FaultRule fault(sim::FaultKind k, std::string cmd = "S", int nth = 1, long value = -1) {
+  sim::FaultRule r;
+  r.kind = k;
+  r.command = std::move(cmd);
+  r.nth = nth;
+  r.value = value;
+  return r;
+}
+
+void expectDisconnected(const Station& st) {
+  EXPECT_EQ(st.session.unitStatus, -1);
+  EXPECT_FALSE(LinkOpen(st));
+  EXPECT_FALSE(st.model.timerRunning());
+  EXPECT_EQ(st.model.text(Ctl::STATUSBOX), "Disconnected");
+  EXPECT_EQ(st.model.label(Ctl::CONNECT), "CONNECT");
+  EXPECT_TRUE(st.model.dimmed(Ctl::ARM_BUT));
+}
 
 }  // namespace
 
@@ -99,14 +123,16 @@ TEST(PtySession, SilentUnitAtConnectAsksThenCannotOpen) {
 TEST(PtySession, Com1NeverReachesCom10) {
   PtyStation s(9);  // the terminal is COM10
   ASSERT_FALSE(s.path.empty());
+  // COM1 names a device that is not there, so no real port of this machine is
+  // opened; the search must go past the terminal named COM10.
+  setenv("LUMVEX_SERIAL_PORTS", ("COM1=/dev/lumvex-no-such-port,COM10=" + s.path).c_str(), 1);
   s.st.model.setIndex(Ctl::COMPORT, 0);
-  // COM1 may exist on this machine as a real port; it must not be the terminal.
-  s.connect();
+  EXPECT_FALSE(s.connect());
   EXPECT_TRUE(s.sim().received().empty());
-  if (s.st.session.unitStatus < 0) {
-    EXPECT_TRUE(s.op.showed("Error", "Could not open the COM port"));
-  }
-  s.st.model.commit(Ctl::CONNECT);  // disconnect whatever was reached
+  ASSERT_EQ(s.op.transcript.size(), 2u);
+  EXPECT_EQ(s.op.transcript[0].kind, Shown::Console);
+  EXPECT_EQ(s.op.transcript[0].text.rfind("Could not open /dev/lumvex-no-such-port, status = 0x", 0), 0u);
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"Error: Could not open the COM port"});
   s.op.clear();
   s.st.model.setIndex(Ctl::COMPORT, 9);
   EXPECT_TRUE(s.connect());
@@ -128,3 +154,83 @@ TEST(ConnectSerial, UnknownPortIsNotFound) {
   EXPECT_EQ(ConnectSerial(*st, -1), -1);
   EXPECT_FALSE(LinkOpen(*st));
 }
+
+// Each injected fault on the serial line ends as it does on TCP: a line closed
+// under the station is a lost link, a silent unit asks Continue / Disconnect,
+// a malformed reply is reported by the status query and the session stays.
+TEST(PtySession, DropAtTheNthCommandIsALostLink) {
+  PtyStation s;
+  s.sim().addFault(fault(sim::FaultKind::DropAtCommand, "S", 2));  // the first is the connect's
+  ASSERT_TRUE(s.connect());
+  s.tick();
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{std::string("Communication Error: ") + kLost});
+  expectDisconnected(s.st);
+}
+
+TEST(PtySession, DropInTheMiddleOfAReplyIsALostLinkNotATimeOut) {
+  PtyStation s(2, 5000);  // a time-out would take 5 s
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(sim::FaultKind::DropAfterBytes, "", 1, 3));
+  auto t0 = std::chrono::steady_clock::now();
+  s.tick();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
+  EXPECT_TRUE(s.op.showed("Communication Error", kLost));
+  expectDisconnected(s.st);
+}
+
+TEST(PtySession, TimeOutAsksContinueOrDisconnect) {
+  PtyStation s(2, 120);
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(sim::FaultKind::Stall, "S", 1));
+  s.tick();  // no answer queued: "Continue", the default button
+  ASSERT_EQ(s.op.transcript.size(), 1u);
+  EXPECT_EQ(s.op.transcript[0].title, "Communication Error");
+  EXPECT_EQ(s.op.transcript[0].text, kCommError);
+  EXPECT_EQ(s.st.session.unitStatus, 0);
+  EXPECT_TRUE(s.st.model.timerRunning());
+
+  s.sim().addFault(fault(sim::FaultKind::Stall, "S", 1));
+  s.st.session.demoRunning = 1;
+  s.st.session.ioCheckRunning = 1;
+  s.st.model.setActivePage(2);
+  s.op.twoButtonAnswers.push_back(2);
+  s.tick();
+  ASSERT_EQ(s.op.transcript.size(), 2u);
+  EXPECT_EQ(s.op.transcript[1].answer, "Disconnect");
+  EXPECT_EQ(s.st.model.activePage(), 0);
+  EXPECT_EQ(s.st.session.demoRunning + s.st.session.ioCheckRunning, 0);
+  expectDisconnected(s.st);
+  EXPECT_TRUE(s.op.messages().empty());
+}
+
+TEST(PtySession, BadStatusReplyAtConnectCannotOpen) {
+  PtyStation s;
+  s.sim().addFault(fault(sim::FaultKind::CorruptChecksum));
+  EXPECT_FALSE(s.connect());
+  EXPECT_EQ(s.op.messages(),
+            (std::vector<std::string>{"COMM ERROR: in check status", "Error: Could not open the COM port"}));
+  EXPECT_EQ(s.st.session.unitStatus, -1);
+  EXPECT_FALSE(LinkOpen(s.st));
+  ASSERT_TRUE(s.connect()) << "the next reply is good again";
+}
+
+class PtyMalformedReply : public ::testing::TestWithParam<sim::FaultKind> {};
+
+TEST_P(PtyMalformedReply, IsReportedInCheckStatusAndTheSessionStays) {
+  PtyStation s;
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(GetParam()));
+  s.tick();
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"COMM ERROR: in check status"});
+  EXPECT_EQ(s.st.session.unitStatus, 0);
+  EXPECT_TRUE(LinkOpen(s.st));
+  EXPECT_TRUE(s.st.model.timerRunning());
+  s.sim().arm(0, 5000);
+  s.tick();
+  EXPECT_EQ(s.st.session.unitStatus, 1) << "the next poll is in step again";
+  EXPECT_EQ(s.op.messages().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PtyMalformedReply,
+                         ::testing::Values(sim::FaultKind::CorruptChecksum, sim::FaultKind::WrongName,
+                                           sim::FaultKind::ExtraFields, sim::FaultKind::LongLine));

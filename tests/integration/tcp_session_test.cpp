@@ -76,6 +76,13 @@ int freePort() {
   return ntohs(a.sin_port);
 }
 
+// Commands named `name` the unit has received so far.
+int sent(SimStation& s, const std::string& name) {
+  int n = 0;
+  for (const auto& l : s.sim().received()) n += l.rfind(name + "#", 0) == 0;
+  return n;
+}
+
 }  // namespace
 
 TEST(TcpSession, ConnectToAnIdleUnitShowsConnectedIdle) {
@@ -99,6 +106,48 @@ TEST(TcpSession, ConnectToAnIdleUnitShowsConnectedIdle) {
   EXPECT_TRUE(m.timerRunning());
   EXPECT_TRUE(s.op.messages().empty());
   EXPECT_EQ(s.sim().received().front(), "S#118");
+}
+
+namespace {
+
+// Notes what the status box said when each message was shown.
+struct WatchingOperator : ScriptedOperator {
+  const Model* model = nullptr;
+  std::vector<std::string> statusAtMessage;
+  void message(std::string_view title, std::string_view text) override {
+    statusAtMessage.push_back(model ? model->text(Ctl::STATUSBOX) : "");
+    ScriptedOperator::message(title, text);
+  }
+};
+
+}  // namespace
+
+TEST(TcpSession, IdentificationFailingTwiceAtConnectDisconnects) {
+  SimStation s;
+  WatchingOperator op;
+  op.model = &s.st.model;
+  s.st.ui = &op;
+  s.sim().addFault(fault(FaultKind::CorruptChecksum, "WHO_ARE_YOU", 1, 2));
+  EXPECT_FALSE(s.connect());
+  EXPECT_EQ(op.messages(), (std::vector<std::string>{
+                               "COMM ERROR: Communication error getting Lumvex type",
+                               "COMM ERROR: Communication error getting Lumvex type",
+                               "Error: Could not get info from Lumvex -- Disconnecting",
+                           }));
+  ASSERT_EQ(op.statusAtMessage.size(), 3u);
+  EXPECT_EQ(op.statusAtMessage[2], "Disconnected") << "the screen is reset before the message";
+  expectDisconnectedScreen(s.st);
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 2);
+}
+
+TEST(TcpSession, IdentificationSucceedingTheSecondTimeConnects) {
+  SimStation s;
+  s.sim().addFault(fault(FaultKind::WrongName, "WHO_ARE_YOU"));
+  ASSERT_TRUE(s.connect());
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"COMM ERROR: Communication error getting Lumvex type"});
+  EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Connected - Idle");
+  EXPECT_EQ(s.st.model.text(Ctl::LXtype), "WorldSID");
+  EXPECT_EQ(s.st.session.needsScreenSetup, 0);
 }
 
 TEST(TcpSession, ConnectPressedAgainDisconnects) {
@@ -216,14 +265,28 @@ TEST(TcpSession, ConnectingToARecordingUnitShowsItsStatusAtOnce) {
   s.sim().withUnit([](sim::UnitState& u) {
     u.status = 2;
     u.triggeredAt = sim::Clock::now();
-    u.postTriggerMs = 60000;
+    u.postTriggerMs = 200;
+    u.storeMs = 20;
   });
   ASSERT_TRUE(s.connect());
   EXPECT_EQ(s.st.session.unitStatus, 2);
   EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Collecting Post-Trigger Data and storing to flash");
   EXPECT_NE(s.st.session.needsScreenSetup, 0) << "not identified while recording";
+  for (Ctl c : {Ctl::LXtype, Ctl::SERNUM, Ctl::FIRMWARE}) EXPECT_EQ(s.st.model.text(c), "") << controlName(c);
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 0);
   EXPECT_TRUE(s.st.model.timerRunning());
   EXPECT_FALSE(s.st.model.panel(Panel::CableDisconnect).visible) << "the prompt is for 0 -> 1 only";
+
+  // The first state 3 seen identifies the unit, once.
+  ASSERT_TRUE(s.tickUntil(3, 2000));
+  EXPECT_EQ(s.st.session.needsScreenSetup, 0);
+  EXPECT_EQ(s.st.model.text(Ctl::LXtype), "WorldSID");
+  EXPECT_EQ(s.st.model.text(Ctl::SERNUM), "150");
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 1);
+  s.st.session.unitStatus = 0;
+  CtrlScreens(s.st);
+  EXPECT_EQ(sent(s, "WHO_ARE_YOU"), 1) << "identified once per connection";
+  EXPECT_TRUE(s.op.messages().empty()) << ::testing::PrintToString(s.op.messages());
 }
 
 TEST(TcpSession, LinkLostOnAPollDisconnectsAndStopsTheTimer) {
@@ -300,6 +363,96 @@ TEST(TcpSession, TimeOutThenDisconnectStopsTheLoopsAndShowsPageZero) {
   EXPECT_TRUE(s.op.messages().empty()) << "no second message after the box";
 }
 
+TEST(TcpSession, IdleRowsReadTheSideBatteryAndWindowRecordingRowsReadNothing) {
+  SimStation s;
+  s.st.ini.FuelGaugeInstalled = 1;
+  s.sim().withUnit([](sim::UnitState& u) {
+    u.storeMs = 20;
+    u.props["side"] = "RIGHT";
+    u.props["battery.charge"] = "64";
+  });
+  ASSERT_TRUE(s.connect());
+  const Model& m = s.st.model;
+  EXPECT_GE(sent(s, "DIRECTION"), 1);
+  EXPECT_EQ(s.st.session.DirectionText, "Right Side");
+  EXPECT_TRUE(m.visible(Ctl::LX_DIRECTION));
+  EXPECT_GE(sent(s, "GETBATINFO"), 1);
+  EXPECT_TRUE(m.visible(Ctl::BATT_FUEL));
+  EXPECT_EQ(m.number(Ctl::BATT_FUEL), 64);
+
+  int side = sent(s, "DIRECTION"), batt = sent(s, "GETBATINFO"), window = sent(s, "DUMPINFO");
+  s.sim().arm(0, 40);
+  s.tick();
+  ASSERT_EQ(s.st.session.unitStatus, 1);
+  s.sim().trigger();
+  s.tick();
+  ASSERT_EQ(s.st.session.unitStatus, 2);
+  EXPECT_EQ(sent(s, "DIRECTION"), side) << "nothing but the status while recording";
+  EXPECT_EQ(sent(s, "GETBATINFO"), batt);
+  EXPECT_EQ(sent(s, "DUMPINFO"), window);
+
+  ASSERT_TRUE(s.tickUntil(3, 2000));
+  EXPECT_EQ(sent(s, "DUMPINFO"), window + 1);
+  EXPECT_EQ(m.text(Ctl::DATA_STRT), "-1000");
+  EXPECT_EQ(m.text(Ctl::DATA_STOP), "40");
+  EXPECT_EQ(sent(s, "DIRECTION"), side + 1);
+  EXPECT_EQ(sent(s, "GETBATINFO"), batt + 1);
+  EXPECT_TRUE(s.op.messages().empty()) << ::testing::PrintToString(s.op.messages());
+}
+
+TEST(TcpSession, BatteryIsReadForAnLx2WithAGaugeAndTheSideForWorldSid) {
+  struct Case {
+    const char* type;
+    const char* firmware;
+    int gauge;
+    bool side, battery;
+  } cases[] = {
+      {"WorldSID", "V7.3", 1, true, false},
+      {"WorldSID Female", "LX2 V8.0", 0, true, false},
+      {"Hybrid III 50th", "LX2 V8.0", 1, false, true},
+      {"Polar", "V6.1", 1, false, false},
+  };
+  for (const Case& c : cases) {
+    SimStation s;
+    s.st.ini.FuelGaugeInstalled = c.gauge;
+    s.sim().withUnit([&](sim::UnitState& u) {
+      u.props["type"] = c.type;
+      u.props["firmware"] = c.firmware;
+    });
+    ASSERT_TRUE(s.connect()) << c.type;
+    EXPECT_EQ(sent(s, "DIRECTION") > 0, c.side) << c.type << " " << c.firmware;
+    EXPECT_EQ(sent(s, "GETBATINFO") > 0, c.battery) << c.type << " " << c.firmware;
+    EXPECT_EQ(s.st.model.visible(Ctl::BATT_FUEL), c.battery) << c.type;
+  }
+}
+
+TEST(TcpSession, LinkLostWhileTheStoredRowQueriesTheUnitEndsDisconnected) {
+  SimStation s;
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(FaultKind::DropAtCommand, "DUMPINFO"));
+  s.sim().withUnit([](sim::UnitState& u) { u.status = 3; });
+  s.tick();  // 0 -> 3: the row for a stored recording reads the recorded window
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{std::string("Communication Error: ") + kLost});
+  expectDisconnectedScreen(s.st);
+  EXPECT_FALSE(s.st.model.visible(Ctl::CHECK_BATT));
+}
+
+TEST(TcpSession, DisconnectChosenWhileTheSideIsQueriedEndsDisconnected) {
+  SimStation s(150);
+  s.st.ini.FuelGaugeInstalled = 1;  // the simulated unit is an LX2 WorldSID: its battery is read too
+  ASSERT_TRUE(s.connect());
+  ASSERT_TRUE(s.st.model.visible(Ctl::BATT_FUEL));
+  s.sim().addFault(fault(FaultKind::Stall, "DIRECTION"));
+  s.sim().withUnit([](sim::UnitState& u) { u.status = 3; });
+  s.op.twoButtonAnswers.push_back(2);
+  s.tick();
+  ASSERT_EQ(s.op.transcript.size(), 1u) << "nothing is sent after the box: the link is closed";
+  EXPECT_EQ(s.op.transcript[0].text, kCommError);
+  EXPECT_EQ(s.op.transcript[0].answer, "Disconnect");
+  expectDisconnectedScreen(s.st);
+  for (Ctl c : {Ctl::BATT_VOLTS, Ctl::CHECK_BATT, Ctl::BATT_SPLITTER}) EXPECT_FALSE(s.st.model.visible(c));
+}
+
 class MalformedReply : public ::testing::TestWithParam<FaultKind> {};
 
 TEST_P(MalformedReply, IsReportedInCheckStatusAndTheSessionStays) {
@@ -335,6 +488,16 @@ TEST(TcpSession, StatusOutOfRangeIsAnErrorWithoutAMessage) {
   reply = 3;
   EXPECT_EQ(CheckStatus(s.st), 3);
   EXPECT_TRUE(s.op.messages().empty());
+}
+
+TEST(TcpSession, AUnitAnsweringMinusOneAtConnectLeavesNoLinkOpen) {
+  sim::CommandTable t;
+  t.add("S", [](sim::Exchange& x) { x.reply({"-1"}); });
+  SimStation s(300, std::move(t), false);
+  EXPECT_FALSE(s.connect());
+  EXPECT_EQ(s.op.messages(), std::vector<std::string>{"Error: Could not open the COM port"});
+  EXPECT_FALSE(LinkOpen(s.st));
+  EXPECT_TRUE(SimStation::waitFor([&] { return s.sim().connectionCount() == 0; }));
 }
 
 TEST(TcpSession, NoUnitListeningCannotOpen) {

@@ -11,7 +11,8 @@ using namespace lumvex;
 
 namespace {
 
-// Every argument-free command of the unit, as it goes on the wire.
+// Every fixed command line of the unit, as it goes on the wire: the
+// argument-free commands and the firmware announcement of a 5-byte image.
 const char* const kFixedCommands[] = {
     "ARMTRIGGER#23\r\n",
     "BATTSETFULL#109\r\n",
@@ -30,6 +31,7 @@ const char* const kFixedCommands[] = {
     "GETTESTCOMMENT#86\r\n",
     "GETTRIGGER#23\r\n",
     "LOADER#218\r\n",
+    "LOADER#5#50\r\n",
     "NORFLASH#128\r\n",
     "RAMTEST#67\r\n",
     "S#118\r\n",
@@ -114,6 +116,8 @@ TEST(Parser, NameMustMatchExactly) {
 TEST(Parser, ChecksumFieldIsADecimalNumber) {
   std::string a, b;
   EXPECT_EQ(Parser("S", "S#0# 201\r\n", a, b), 0) << "leading white space";
+  EXPECT_EQ(Parser("S", "S#0#\t+201\r\n", a, b), 0) << "a sign, as C reads numbers";
+  EXPECT_EQ(Parser("S", "S#0#+-201\r\n", a, b), -1);
   EXPECT_EQ(Parser("S", "S#0#201junk", a, b), 0) << "text after the digits";
   EXPECT_EQ(Parser("S", "S#0#\r\n", a, b), -1) << "no digits";
   EXPECT_EQ(Parser("S", "S#0#x201\r\n", a, b), -1);

@@ -127,6 +127,10 @@ TEST(SimOptions, ParsesTheCommandLine) {
   const char* none[] = {"lumvex-sim", "--no-tcp"};
   SimOptions fresh;
   EXPECT_FALSE(ParseSimOptions(2, none, fresh, err));
+  const char* help[] = {"lumvex-sim", "--no-tcp", "--help"};
+  SimOptions asked;
+  EXPECT_TRUE(ParseSimOptions(3, help, asked, err)) << "--help is answered whatever else is given";
+  EXPECT_TRUE(asked.help);
   EXPECT_NE(std::string(SimUsage()).find("--fault"), std::string::npos);
 }
 
