@@ -72,7 +72,9 @@ int info(CliContext& c) {
     line("trigger", trigger);
     line("comment", m.text(Ctl::TESTINFO));
     line("recorded window", m.text(Ctl::DATA_STRT) + " .. " + m.text(Ctl::DATA_STOP) + " ms");
-    line("side", st.session.DirectionText);
+    // The side selector: the unit's side for WorldSID, "CENTER in X Dir" for
+    // the families measured on the centre line.
+    line("side", m.itemLabel(Ctl::LX_DIRECTION));
     // The screen update reads the battery of an LX2 unit with a fuel gauge.
     if (!st.session.IsLX2 || !st.ini.FuelGaugeInstalled) {
       line("battery", "no fuel gauge read (LX2 units with Fuel_Gauge_Installed only)");

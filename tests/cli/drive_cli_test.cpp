@@ -78,6 +78,7 @@ TEST(DriveCli, InfoPrintsTheIdentity) {
   EXPECT_TRUE(has(r, "trigger: Differential - Falling Edge (3)\n"));
   EXPECT_TRUE(has(r, "comment: a#b\n"));
   EXPECT_TRUE(has(r, "recorded window: 0 .. 0 ms\n"));
+  EXPECT_TRUE(has(r, "side: Left Side\n"));
 }
 
 TEST(DriveCli, QuestionsEndWithStatus3UnlessYesAnswersThem) {
@@ -233,7 +234,9 @@ TEST(DriveCli, TriggerAndBatteryQuestionsOfTheUnit) {
 
 TEST(DriveCli, LinearArmAndPositions) {
   Cli c({{"type", "Ballistic"}, {"serial", "57"}, {"leds.error", "3"}});
-  CliRun r = c.run("positions");
+  CliRun r = c.run("info");
+  EXPECT_TRUE(has(r, "side: CENTER in X Dir\n")) << r.output;
+  r = c.run("positions");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(has(r, "LED 1: 3.75 23.75 43.75\n")) << r.output;
   EXPECT_TRUE(has(r, "LED 3: 9.00 9.00 9.00  (error code)\n"));
