@@ -218,6 +218,12 @@ int disarm(CliContext& c) {
 
 int trigger(CliContext& c) {
   return connected(c, [&] {
+    // The software trigger is offered only while the unit waits for its trigger.
+    if (c.st.session.unitStatus != StatusPreTrigger) {
+      printStatus(c.st);
+      std::fprintf(stderr, "lumvex-cli: the unit is not armed\n");
+      return kFailed;
+    }
     int r = Trigger(c.st);
     c.st.session.unitStatus = CheckStatus(c.st);
     printStatus(c.st);

@@ -246,4 +246,9 @@ TEST(DriveCli, LinearArmAndPositions) {
   r = c.run("disarm");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(c.sim.status(), 0);
+  // Nothing to trigger on an unarmed unit.
+  r = c.run("trigger");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r, "the unit is not armed")) << r.output;
+  EXPECT_EQ(c.countReceived("T"), 0);
 }
