@@ -218,6 +218,10 @@ TEST(DriveCli, TriggerAndBatteryQuestionsOfTheUnit) {
   r = c.run("settrigger 1");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(has(r, "trigger: Falling Edge (1)\n"));
+  // The valid code read back lifts the block on arming.
+  r = c.run("arm --post 200 --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(c.sim.status(), 1);
 
   // A reset fuel gauge: its box is a question unless --yes goes on without data.
   Cli b({{"type", "WorldSID Female"}, {"firmware", "LX2 V8.0"}, {"battery.charge", "-2"}});
