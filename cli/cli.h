@@ -39,7 +39,8 @@ struct CliCommand {
 std::vector<CliCommand> AllCliCommands();
 // status (cli/session_commands.cpp).
 void AddSessionCommands(std::vector<CliCommand>& out);
-// info, arm, disarm, trigger, erase, positions (cli/drive_commands.cpp).
+// info, settrigger, comment, arm, disarm, trigger, erase, positions
+// (cli/drive_commands.cpp).
 void AddDriveCommands(std::vector<CliCommand>& out);
 // download, rawdump (cli/download_commands.cpp).
 void AddDownloadCommands(std::vector<CliCommand>& out);

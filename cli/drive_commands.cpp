@@ -1,5 +1,5 @@
-// Subcommands that identify and drive the unit: info, arm, disarm, trigger,
-// erase and positions. Each connects as CONNECT does, runs the same callbacks
+// Subcommands that identify and drive the unit: info, settrigger, comment,
+// arm, disarm, trigger, erase and positions. Each connects as CONNECT does, runs the same callbacks
 // as the page-0 buttons and disconnects. A question the command was not told
 // to answer (--yes) ends it with exit status 3 after the question is printed.
 #include "cli/cli.h"
@@ -72,7 +72,9 @@ int info(CliContext& c) {
     line("trigger", trigger);
     line("comment", m.text(Ctl::TESTINFO));
     line("recorded window", m.text(Ctl::DATA_STRT) + " .. " + m.text(Ctl::DATA_STOP) + " ms");
-    line("side", st.session.DirectionText);
+    // The side selector: the unit's side for WorldSID, "CENTER in X Dir" for
+    // the families measured on the centre line.
+    line("side", m.itemLabel(Ctl::LX_DIRECTION));
     // The screen update reads the battery of an LX2 unit with a fuel gauge.
     if (!st.session.IsLX2 || !st.ini.FuelGaugeInstalled) {
       line("battery", "no fuel gauge read (LX2 units with Fuel_Gauge_Installed only)");
@@ -84,6 +86,64 @@ int info(CliContext& c) {
       line("battery", buf);
     }
     return 0;
+  });
+}
+
+// The trigger and comment are set like their page-0 fields: only on an
+// identified unit, whose trigger selector holds the codes it offers.
+bool identified(CliContext& c) {
+  if (c.st.session.needsScreenSetup == 0) return true;
+  printStatus(c.st);
+  std::fprintf(stderr, "lumvex-cli: the unit is recording; try again once it is idle\n");
+  return false;
+}
+
+int setTrigger(CliContext& c) {
+  const auto& args = c.opt.args;
+  if (args.size() != 1) {
+    std::fprintf(stderr, "lumvex-cli: settrigger CODE\n");
+    return kBadArguments;
+  }
+  return connected(c, [&] {
+    Station& st = c.st;
+    Model& m = st.model;
+    if (!identified(c)) return kFailed;
+    if (!m.visible(Ctl::TRIGGER_SET)) {
+      std::fprintf(stderr, "lumvex-cli: this unit type has no trigger setting\n");
+      return kBadArguments;
+    }
+    if (args[0] == "-1" || !m.selectValue(Ctl::TRIGGER_SET, args[0])) {
+      std::fprintf(stderr, "lumvex-cli: trigger code %s is not offered; this unit offers:\n",
+                   args[0].c_str());
+      for (const Item& i : m[Ctl::TRIGGER_SET].items)
+        if (i.value != "-1") std::fprintf(stderr, "  %s  %s\n", i.value.c_str(), i.label.c_str());
+      return kBadArguments;
+    }
+    const int before = c.op.messageCount;
+    m.commit(Ctl::TRIGGER_SET);  // sends it and reads the unit's settings back
+    std::string trigger = m.itemLabel(Ctl::TRIGGER_SET) + " (" + m.itemValue(Ctl::TRIGGER_SET) + ")";
+    line("trigger", trigger);
+    const bool took = c.op.messageCount == before + 1 && !st.session.triggerInvalid &&
+                      std::to_string(st.session.TriggerSetting) == args[0];
+    return took ? 0 : kFailed;
+  });
+}
+
+int comment(CliContext& c) {
+  const auto& args = c.opt.args;
+  if (args.size() != 1) {
+    std::fprintf(stderr, "lumvex-cli: comment TEXT\n");
+    return kBadArguments;
+  }
+  return connected(c, [&] {
+    Model& m = c.st.model;
+    if (!identified(c)) return kFailed;
+    const int before = c.op.messageCount;
+    m.setText(Ctl::TESTINFO, args[0]);
+    m.commit(Ctl::TESTINFO);  // cut to 79 past 80 characters, ',' -> '_', sent
+    line("comment", m.text(Ctl::TESTINFO));
+    // Only the closing note: any other box reported a failure.
+    return c.op.messageCount == before + 1 ? 0 : kFailed;
   });
 }
 
@@ -158,6 +218,12 @@ int disarm(CliContext& c) {
 
 int trigger(CliContext& c) {
   return connected(c, [&] {
+    // The software trigger is offered only while the unit waits for its trigger.
+    if (c.st.session.unitStatus != StatusPreTrigger) {
+      printStatus(c.st);
+      std::fprintf(stderr, "lumvex-cli: the unit is not armed\n");
+      return kFailed;
+    }
     int r = Trigger(c.st);
     c.st.session.unitStatus = CheckStatus(c.st);
     printStatus(c.st);
@@ -206,6 +272,9 @@ void AddDriveCommands(std::vector<CliCommand>& out) {
       {"info",
        "info              type, serial, firmware, calibration date, trigger, comment, window, side, battery",
        info});
+  out.push_back({"settrigger", "settrigger CODE   set the trigger (0 rising, 1 falling, 2, 3 differential)",
+                 setTrigger});
+  out.push_back({"comment", "comment TEXT      set the test comment (ATD information)", comment});
   out.push_back({"arm", "arm [--post MS] [--linear --stop MS] [--yes]   check LEDs and battery, arm", arm});
   out.push_back({"disarm", "disarm            disarm the unit", disarm});
   out.push_back({"trigger", "trigger           software trigger", trigger});

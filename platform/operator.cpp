@@ -115,15 +115,19 @@ bool ConsoleOperator::confirm(std::string_view title, std::string_view text) {
 
 int ConsoleOperator::twoButton(std::string_view title, std::string_view text, std::string_view first,
                                std::string_view second) {
+  // A box with a fixed answer (the communication-error box: "Disconnect")
+  // takes it; --yes takes the button that goes on ("Yes", "Continue ...");
+  // any other box is a question left unanswered, answered "No" if it has one.
+  auto goesOn = [](std::string_view b) { return b == "Yes" || b.substr(0, 8) == "Continue"; };
   int b = 2;
-  if (assumeYes && (first == "Yes" || first == "Continue"))
-    b = 1;
-  else if (assumeYes && second == "Yes")
-    b = 2;
-  else if (!defaultButton.empty())
-    b = (defaultButton == first) ? 1 : 2;
-  else
+  if (!defaultButton.empty() && (defaultButton == first || defaultButton == second)) {
+    b = defaultButton == first ? 1 : 2;
+  } else if (assumeYes && (goesOn(first) || goesOn(second))) {
+    b = goesOn(first) ? 1 : 2;
+  } else {
     unanswered = true;
+    b = first == "No" ? 1 : 2;
+  }
   std::string_view chosen = b == 1 ? first : second;
   std::fprintf(stderr, "%.*s: %.*s [%.*s]\n", static_cast<int>(title.size()), title.data(),
                static_cast<int>(text.size()), text.data(), static_cast<int>(chosen.size()), chosen.data());

@@ -102,12 +102,13 @@ class ScriptedOperator : public Operator {
 // "TITLE: text"; questions are answered from presets and never wait for input.
 class ConsoleOperator : public Operator {
  public:
-  // Answer for every confirmation and for the "Yes"-like button of two-button
-  // boxes (--yes). Without it a question is printed and answered "No" / with
-  // the button named in defaultButton, and `unanswered` is set.
+  // Answer for every confirmation and for the button of a two-button box that
+  // goes on ("Yes", "Continue ...") (--yes). Without it a question is printed,
+  // answered "No" (or its second button when it has no "No"), and
+  // `unanswered` is set.
   bool assumeYes = false;
-  // Button text chosen in two-button boxes when not assuming yes; when empty the
-  // second button is chosen ("Disconnect" in the communication-error box).
+  // A button always chosen, without a question, in the two-button boxes that
+  // offer it ("Disconnect" in the communication-error box).
   std::string defaultButton;
   std::optional<std::string> saveAnswer;  // path for save dialogs
   std::optional<std::string> loadAnswer;  // path for load dialogs

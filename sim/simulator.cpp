@@ -1,4 +1,5 @@
 #include "sim/commands.h"
+#include "sim/recording.h"
 #include "sim/unit.h"
 
 #include <arpa/inet.h>
@@ -111,6 +112,12 @@ void Advance(UnitState& u, Clock::time_point now) {
   }
 }
 
+int FamilyArmLimitMs(const UnitState& u) {
+  const int family = familyOfTypeText(u.prop("type", "WorldSID"));
+  if (family != 5 && family != 7) return 30000;
+  return u.prop("firmware", "LX2 V8.0").find("LX2") != std::string::npos ? 180000 : 25000;
+}
+
 void ArmUnit(UnitState& u, int stopTimeMs, int postTriggerMs, Clock::time_point now, std::string& first,
              std::string& second) {
   first = "OK";
@@ -119,8 +126,15 @@ void ArmUnit(UnitState& u, int stopTimeMs, int postTriggerMs, Clock::time_point 
     first = "NOT ERASED";
     return;
   }
-  bool stopOk = stopTimeMs == 0 || (stopTimeMs >= 10 && stopTimeMs <= u.stopTimeLimitMs);
-  bool postOk = postTriggerMs > 0 && postTriggerMs < u.postTriggerLimitMs;
+  const int familyLimit = FamilyArmLimitMs(u);
+  const int stopLimit = u.stopTimeLimitMs > 0 ? u.stopTimeLimitMs : familyLimit;
+  const int postLimit = u.postTriggerLimitMs > 0 ? u.postTriggerLimitMs : familyLimit;
+  // arm.refuse=stop, post or stop,post: refuse those fields whatever they hold.
+  const std::string refuse = u.prop("arm.refuse");
+  bool stopOk = stopTimeMs == 0 || (stopTimeMs >= 10 && stopTimeMs <= stopLimit);
+  bool postOk = postTriggerMs > 0 && postTriggerMs < postLimit;
+  if (refuse.find("stop") != std::string::npos) stopOk = false;
+  if (refuse.find("post") != std::string::npos) postOk = false;
   if (!stopOk) first = "BAD";
   if (!postOk) second = "BAD";
   if (!stopOk || !postOk || u.status != 0) return;

@@ -33,16 +33,20 @@ struct UnitState {
   // Recording state as the status query reports it: 0 ready (erased),
   // 1 armed (pre-trigger), 2 triggered (storing), 3 holding a recording.
   int status = 0;
-  int stopTimeMs = 0;              // ms; linear-buffer stop time of the last arm (0 circular)
-  int postTriggerMs = 1000;        // ms collected after the trigger
-  int storeMs = 200;               // ms the unit takes to store after the post-trigger time
-  int postTriggerLimitMs = 30000;  // ms; arm refuses post-trigger times at or above this
-  int stopTimeLimitMs = 30000;     // ms; arm refuses stop times above this (or 1..9)
+  int stopTimeMs = 0;        // ms; linear-buffer stop time of the last arm (0 circular)
+  int postTriggerMs = 1000;  // ms collected after the trigger
+  int storeMs = 200;         // ms the unit takes to store after the post-trigger time
+  // Arm limits (ms): post-trigger times at or above postTriggerLimitMs and stop
+  // times above stopTimeLimitMs (or 1..9) are refused. 0 takes the limits of
+  // the unit's family: 25000 for a WorldSID unit, 180000 for an LX2 WorldSID
+  // unit, 30000 for every other.
+  int postTriggerLimitMs = 0;
+  int stopTimeLimitMs = 0;
   Clock::time_point armedAt{};
   Clock::time_point triggeredAt{};
 
   // Erase: ERASE starts it, the E progress query follows it.
-  int eraseMs = 1500;     // ms an erase takes
+  int eraseMs = 4000;     // ms an erase takes
   int eraseSectors = 64;  // sectors reported by E
   int eraseResult = 0;    // 0 = every sector erased, else the count that failed
   bool erasing = false;
@@ -66,6 +70,8 @@ struct UnitState {
 void Advance(UnitState& u, Clock::time_point now);
 // The recording actions, shared by the command handlers and the test API.
 // ArmUnit fills the two reply fields ("OK", "NOT ERASED", "BAD").
+// FamilyArmLimitMs: the unit's own limit (ms) on both arm times.
+int FamilyArmLimitMs(const UnitState& u);
 void ArmUnit(UnitState& u, int stopTimeMs, int postTriggerMs, Clock::time_point now, std::string& first,
              std::string& second);
 void DisarmUnit(UnitState& u);

@@ -2,6 +2,7 @@
 // in-process simulated unit over loopback: the identity printed by info, a
 // question ending arm and erase with status 3 unless --yes answers it, and a
 // whole arm -> trigger -> stored -> erase cycle.
+#include "link/link.h"
 #include "support/drive_station.h"
 #include "support/testing.h"
 
@@ -77,6 +78,7 @@ TEST(DriveCli, InfoPrintsTheIdentity) {
   EXPECT_TRUE(has(r, "trigger: Differential - Falling Edge (3)\n"));
   EXPECT_TRUE(has(r, "comment: a#b\n"));
   EXPECT_TRUE(has(r, "recorded window: 0 .. 0 ms\n"));
+  EXPECT_TRUE(has(r, "side: Left Side\n"));
 }
 
 TEST(DriveCli, QuestionsEndWithStatus3UnlessYesAnswersThem) {
@@ -117,11 +119,128 @@ TEST(DriveCli, ArmRefusalsExitNonZero) {
   EXPECT_EQ(c.countReceived("ARM"), 1);
   r = c.run("arm --stop 100");
   EXPECT_EQ(r.status, 2);
+
+  // The unit's refusals of the two times, with the text for its type.
+  c.sim.withUnit([](lumvex::sim::UnitState& u) { u.status = 0; });
+  c.set("arm.refuse", "post");
+  r = c.run("arm --post 300 --yes");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r,
+                  "ERROR: Data to collect after Trigger must be greater than 0 and less than 25000, Arm "
+                  "Aborted\n"))
+      << r.output;
+  c.set("type", "WorldSID Female");
+  r = c.run("arm --post 300 --yes");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r, "less than 30000, Arm Aborted\n")) << r.output;
+  c.set("arm.refuse", "stop");
+  r = c.run("arm --linear --stop 500 --post 300 --yes");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r, "ERROR: Linear Buffer stop time must be greater than 0, Arm Aborted\n")) << r.output;
+  EXPECT_EQ(c.sim.status(), 0);
+}
+
+// Connect, identify, set trigger and comment, arm with LEDs in error (the
+// question is asked, --yes answers it), trigger, wait for the stored
+// recording, erase: each step one command, as a test script runs them.
+TEST(DriveCli, FullSessionOnAnLx2WorldSid) {
+  Cli c({{"type", "WorldSID"},
+         {"serial", "150"},
+         {"firmware", "LX2 V8.0"},
+         {"config.flags", "32"},
+         {"leds.error", "4,11"},
+         {"battery.charge", "87"},
+         {"battery.volts", "12.6"},
+         {"side", "RIGHT"}});
+  CliRun r = c.run("info");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "type: WorldSID\n")) << r.output;
+  EXPECT_TRUE(has(r, "trigger: Rising Edge (0)\n"));
+  EXPECT_TRUE(has(r, "side: Right Side\n"));
+  EXPECT_TRUE(has(r, "battery: 87 %, 12.60 V\n"));
+  EXPECT_EQ(c.countReceived("SETTIME"), 1);  // the LX2 unit's clock is set
+
+  r = c.run("settrigger 2");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "note: Trigger Setting changed in Lumvex\n"));
+  EXPECT_TRUE(has(r, "trigger: Differential - Rising Edge (2)\n"));
+  EXPECT_EQ(c.lastReceived("TRIGGERSET"),
+            "TRIGGERSET#2#" + std::to_string(lumvex::FrameChecksum("TRIGGERSET#2#")));
+
+  r = c.run("comment 'sled 4, run #2'");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "comment: sled 4_ run #2\n"));
+  EXPECT_TRUE(has(r, "note: ATD information changed in Lumvex\n"));
+  EXPECT_EQ(c.sim.withUnit([](lumvex::sim::UnitState& u) { return u.prop("comment"); }),
+            "sled 4_ run \x03"
+            "2");
+
+  r = c.run("arm --post 200");
+  EXPECT_EQ(r.status, 3) << r.output;
+  EXPECT_TRUE(has(r, "LED errors detected!:  2 LEDs are reporting error codes \r\n")) << r.output;
+  EXPECT_EQ(c.countReceived("ARM"), 0);
+  r = c.run("arm --post 200 --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_FALSE(has(r, "BATTERY errors detected!"));  // 87 % needs no question
+  EXPECT_TRUE(has(r, "status: 1 Collecting Pre-Trigger Data\n"));
+  EXPECT_EQ(c.lastReceived("ARM").substr(0, 10), "ARM#0#200#");
+
+  r = c.run("trigger");
+  EXPECT_EQ(r.status, 0) << r.output;
+  ASSERT_TRUE(c.waitForUnit(3));
+  r = c.run("info");
+  EXPECT_TRUE(has(r, "recorded window: -1000 .. 200 ms\n")) << r.output;
+  EXPECT_TRUE(has(r, "comment: sled 4_ run #2\n"));
+
+  r = c.run("erase --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "Erase Request second check: Are you sure you want to Erase memory [Yes]\n"));
+  EXPECT_TRUE(has(r, "status: 0 Connected - Idle\n"));
+  EXPECT_EQ(c.sim.status(), 0);
+}
+
+TEST(DriveCli, TriggerAndBatteryQuestionsOfTheUnit) {
+  // A code the unit does not offer is refused before anything is sent.
+  Cli c({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"trigger", "2"}});
+  CliRun r = c.run("info");
+  EXPECT_TRUE(has(r,
+                  "Invalid trigger Setting in Lumvex: Invalid Lumvex trigger setting - Reset the Lumvex "
+                  "Trigger\n"))
+      << r.output;
+  EXPECT_TRUE(has(r, "trigger: TRIGGER NOT SET !!!!!!!!!!!!!!!!!! (-1)\n"));
+  r = c.run("arm --post 200 --yes");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r, "Can Not Arm: Fix Trigger Setting\n")) << r.output;
+  r = c.run("settrigger 3");
+  EXPECT_EQ(r.status, 2) << r.output;
+  EXPECT_TRUE(has(r, "  1  Falling Edge\n"));
+  EXPECT_EQ(c.countReceived("TRIGGERSET"), 0);
+  r = c.run("settrigger 1");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r, "trigger: Falling Edge (1)\n"));
+  // The valid code read back lifts the block on arming.
+  r = c.run("arm --post 200 --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(c.sim.status(), 1);
+
+  // A reset fuel gauge: its box is a question unless --yes goes on without data.
+  Cli b({{"type", "WorldSID Female"}, {"firmware", "LX2 V8.0"}, {"battery.charge", "-2"}});
+  r = b.run("info");
+  EXPECT_EQ(r.status, 3) << r.output;
+  EXPECT_TRUE(has(r, "[Continue without Battery Data]\n"));
+  r = b.run("arm --post 200 --yes");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(has(r,
+                  "BATTERY errors detected!: Battery is less than 50 percent charged or reporting errors "
+                  "\r\nClick YES to continue to ARM\r\nClick NO to STOP and fix the battery [Yes]\n"));
+  EXPECT_EQ(b.countReceived("BATTSETFULL"), 0);
 }
 
 TEST(DriveCli, LinearArmAndPositions) {
   Cli c({{"type", "Ballistic"}, {"serial", "57"}, {"leds.error", "3"}});
-  CliRun r = c.run("positions");
+  CliRun r = c.run("info");
+  EXPECT_TRUE(has(r, "side: CENTER in X Dir\n")) << r.output;
+  r = c.run("positions");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(has(r, "LED 1: 3.75 23.75 43.75\n")) << r.output;
   EXPECT_TRUE(has(r, "LED 3: 9.00 9.00 9.00  (error code)\n"));
@@ -131,4 +250,9 @@ TEST(DriveCli, LinearArmAndPositions) {
   r = c.run("disarm");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(c.sim.status(), 0);
+  // Nothing to trigger on an unarmed unit.
+  r = c.run("trigger");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r, "the unit is not armed")) << r.output;
+  EXPECT_EQ(c.countReceived("T"), 0);
 }

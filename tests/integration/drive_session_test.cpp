@@ -141,3 +141,67 @@ TEST(DriveSession, AdjustableFiftiethReadsTheAssignmentFromTheUnit) {
   EXPECT_EQ(rib.text, "5");
   EXPECT_EQ(s.st.model.cell(Ctl::LED_TABLE, 8, 3).text, "RIGHT STERNUM");
 }
+
+// Every family as the simulated unit reports it: CONNECT identifies it and
+// lays out its screens, its LEDs all report positions (no LED question), and
+// it arms with the recording times its family allows, then disarms.
+TEST(DriveSession, EveryFamilyIsIdentifiedLaidOutAndArmed) {
+  struct Family {
+    const char* type;
+    const char* firmware;
+    int dummyType, leds, axes;
+    bool triggerShown;
+    const char* side;  // LX_DIRECTION entry; hidden when "CENTER in X Dir"
+    int postMax;       // ms
+    const char* familyCode;
+  } families[] = {
+      {"Polar", "V6.0", DummyPolar, 6, 2, false, "Left Side", 29900, "PE"},
+      {"Hybrid III 5th Female", "V7.3", DummyHybridIII5th, 12, 2, true, "CENTER in X Dir", 29900, "HF"},
+      {"Hybrid III 50th", "V7.3", DummyHybridIII50th, 12, 2, true, "CENTER in X Dir", 29900, "H3"},
+      {"Hybrid III 50th ADJ", "V7.3", DummyHybridIII50th, 12, 2, true, "CENTER in X Dir", 29900, "H3"},
+      {"Hybrid III 50th 3D", "V7.3", DummyHybridIII50th3D, 6, 3, true, "CENTER in X Dir", 29900, "H3"},
+      {"SIDIIs", "V7.3", DummySIDIIs, 6, 3, true, "Left Side", 29900, "S2"},
+      {"Ballistic", "V7.3", DummyBallistic, 3, 3, true, "CENTER in X Dir", 29900, "BA"},
+      {"WorldSID", "V7.3", DummyWorldSID50th, 18, 3, true, "Right Side", 24900, "WS"},
+      {"WorldSID", "LX2 V8.0", DummyWorldSID50th, 18, 3, true, "Right Side", 179900, "WS"},
+      {"WorldSID Female", "V7.3", DummyWorldSID5th, 18, 3, true, "Right Side", 24900, "WF"},
+      {"WorldSID 5th", "LX2 V8.0", DummyWorldSID5th, 18, 3, true, "Right Side", 179900, "WF"},
+  };
+  for (const Family& f : families) {
+    SCOPED_TRACE(std::string(f.type) + " " + f.firmware);
+    Session s({{"type", f.type}, {"firmware", f.firmware}, {"serial", "150"}, {"side", "RIGHT"}});
+    s.st.ini.FuelGaugeInstalled = 1;
+    Model& m = s.st.model;
+    m.commit(Ctl::CONNECT);
+    ASSERT_EQ(s.st.session.unitStatus, 0);
+    const bool lx2 = std::string_view(f.firmware).find("LX2") != std::string_view::npos;
+    const bool worldSid = f.dummyType == DummyWorldSID50th || f.dummyType == DummyWorldSID5th;
+    EXPECT_EQ(s.st.session.DummyType, f.dummyType);
+    EXPECT_EQ(s.st.data.layout.LedCount, f.leds);
+    EXPECT_EQ(s.st.data.layout.AxesPerLed, f.axes);
+    EXPECT_EQ(m.rows(Ctl::LED_TABLE), f.leds);
+    EXPECT_EQ(m.visible(Ctl::TRIGGER_SET), f.triggerShown);
+    EXPECT_EQ(m.itemLabel(Ctl::LX_DIRECTION), f.side);
+    EXPECT_EQ(m.visible(Ctl::LX_DIRECTION), std::string_view(f.side) != "CENTER in X Dir");
+    EXPECT_EQ(m[Ctl::TPOST].maximum, f.postMax);
+    for (int row = 1; row <= f.leds; ++row)
+      EXPECT_EQ(m.cell(Ctl::LED_TABLE, row, 4).text.substr(15, 2), f.familyCode) << row;
+    // The clock and the side are asked of WorldSID units only; the battery of LX2 units.
+    EXPECT_EQ(s.countReceived("SETTIME"), worldSid && lx2 ? 1 : 0);
+    EXPECT_EQ(s.countReceived("DIRECTION") > 0, worldSid);
+    EXPECT_EQ(s.countReceived("GETBATINFO") > 0, lx2);
+    EXPECT_EQ(s.countReceived("SENDCONFIG") > 0, lx2);
+    EXPECT_EQ(m.visible(Ctl::BATT_FUEL), lx2);
+    EXPECT_EQ(s.op.messages(), std::vector<std::string>{});
+
+    // Arm at the family's longest post-trigger time: no LED reports a code.
+    m.setNumber(Ctl::TPOST, f.postMax);
+    m.commit(Ctl::ARM_BUT);
+    EXPECT_TRUE(s.op.transcript.empty()) << s.op.transcript.front().title;
+    EXPECT_EQ(m.label(Ctl::ARM_BUT), "DISARM");
+    EXPECT_EQ(s.sim.status(), 1);
+    m.commit(Ctl::ARM_BUT);
+    EXPECT_EQ(s.sim.status(), 0);
+    EXPECT_EQ(m.label(Ctl::ARM_BUT), "ARM");
+  }
+}

@@ -266,3 +266,27 @@ TEST(GetCalDate, SideQueryIsFramedWithTheSide) {
   EXPECT_EQ(s.st.session.calDate, "05-May-2022");
   EXPECT_EQ(s.lastReceived("CAL_DATE"), "CAL_DATE#1#" + std::to_string(FrameChecksum("CAL_DATE#1#")));
 }
+
+TEST(TriggerRules, SerialBoundaryAndLx2ConfigurationBit) {
+  SessionState s;
+  // Serial 99 is below 100; 100 is not.
+  EXPECT_TRUE(DifferentialTriggerOffered(s, 99));
+  EXPECT_EQ(HighestTriggerCode(s, 99), 3);
+  EXPECT_FALSE(DifferentialTriggerOffered(s, 100));
+  EXPECT_EQ(HighestTriggerCode(s, 100), 1);
+  // LX2: codes up to 3 accepted; the differential entries need a block that
+  // was read and holds bit 0x20 in the little-endian word at byte 56.
+  s.IsLX2 = 1;
+  EXPECT_EQ(HighestTriggerCode(s, 150), 3);
+  s.unitConfig[56] = 0x20;
+  EXPECT_FALSE(DifferentialTriggerOffered(s, 150));  // not read successfully
+  s.configValid = 1;
+  EXPECT_TRUE(DifferentialTriggerOffered(s, 150));
+  s.unitConfig[56] = 0;
+  s.unitConfig[57] = 0x20;  // bit 0x2000, not 0x20
+  EXPECT_FALSE(DifferentialTriggerOffered(s, 150));
+  // An LX2 firmware text on a unit without the block offers the edges only.
+  s.IsLX2 = 0;
+  s.unitConfig[56] = 0x20;
+  EXPECT_FALSE(DifferentialTriggerOffered(s, 150));
+}

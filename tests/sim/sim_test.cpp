@@ -49,6 +49,7 @@ TEST(UnitStateMachine, ArmTriggerStoreEraseFollowsTheClock) {
 
 TEST(UnitStateMachine, RefusedArmTimesLeaveTheUnitReady) {
   UnitState u;
+  u.props["type"] = "Polar";
   auto t = Clock::now();
   std::string f1, f2;
   ArmUnit(u, 5, 1000, t, f1, f2);
@@ -58,11 +59,53 @@ TEST(UnitStateMachine, RefusedArmTimesLeaveTheUnitReady) {
   EXPECT_EQ(f2, "BAD");
   ArmUnit(u, 0, 0, t, f1, f2);
   EXPECT_EQ(f2, "BAD");
+  ArmUnit(u, 30001, 1000, t, f1, f2);
+  EXPECT_EQ(f1, "BAD");
   EXPECT_EQ(u.status, 0);
   ArmUnit(u, 30000, 29999, t, f1, f2);
   EXPECT_EQ(u.status, 1);
   DisarmUnit(u);
   EXPECT_EQ(u.status, 0);
+}
+
+TEST(UnitStateMachine, ArmLimitsFollowTheFamilyAndRefusalsComeOnDemand) {
+  UnitState u;
+  auto t = Clock::now();
+  std::string f1, f2;
+  struct {
+    const char* type;
+    const char* firmware;
+    int limit;  // ms
+  } cases[] = {{"WorldSID", "V7.3", 25000},
+               {"WorldSID Female", "V7.3", 25000},
+               {"WorldSID", "LX2 V8.0", 180000},
+               {"WorldSID Female", "LX2 V8.0", 180000},
+               {"Hybrid III 50th", "LX2 V8.0", 30000},
+               {"SIDIIs", "V6", 30000}};
+  for (const auto& c : cases) {
+    u.props["type"] = c.type;
+    u.props["firmware"] = c.firmware;
+    EXPECT_EQ(FamilyArmLimitMs(u), c.limit) << c.type << " " << c.firmware;
+    ArmUnit(u, c.limit + 1, c.limit, t, f1, f2);
+    EXPECT_EQ(f1, "BAD") << c.type;
+    EXPECT_EQ(f2, "BAD") << c.type;
+    ArmUnit(u, c.limit, c.limit - 1, t, f1, f2);
+    EXPECT_EQ(f1 + f2, "OKOK") << c.type;
+    DisarmUnit(u);
+  }
+  u.props["arm.refuse"] = "post";
+  ArmUnit(u, 0, 300, t, f1, f2);
+  EXPECT_EQ(f1 + "/" + f2, "OK/BAD");
+  u.props["arm.refuse"] = "stop,post";
+  ArmUnit(u, 0, 300, t, f1, f2);
+  EXPECT_EQ(f1 + "/" + f2, "BAD/BAD");
+  EXPECT_EQ(u.status, 0);
+  // A held recording is refused whatever the times.
+  u.props.erase("arm.refuse");
+  u.status = 3;
+  ArmUnit(u, 0, 300, t, f1, f2);
+  EXPECT_EQ(f1, "NOT ERASED");
+  EXPECT_EQ(u.status, 3);
 }
 
 TEST(UnitStateMachine, OwnInputsArmAndTrigger) {
