@@ -196,6 +196,26 @@ TEST_F(Derived, CodeRunIsCarriedIntoBothIrtChannelsAndTheLengthChange) {
   EXPECT_GT(t.at(130, lengthColumn(led)), 0.5f);
 }
 
+// X - T[r] + T[r] in single precision is 4.9999995 for X = 5 and the
+// WorldSID 5th shoulder anchor (-7.0883 mm): a code read back through the
+// anchor would be lost, one read from X is kept.
+TEST_F(Derived, CodeFiveRunOnTheFifthShoulderKeepsItsCode) {
+  make(DummyWorldSID5th, 0, 400);
+  const int led = 1;  // rib 0's middle LED
+  setCode(led, 100, 120, 5);
+  runBoth();
+  for (int i = 0; i < 400; ++i) {
+    const bool inRun = i >= 100 && i <= 120;
+    if (inRun) {
+      ASSERT_EQ(t.at(i, lengthColumn(led)), 5.0f) << i;
+    } else {
+      ASSERT_NEAR(t.at(i, lengthColumn(led)), 0.0f, 1e-4) << i;
+    }
+    ASSERT_EQ(t.at(i, uncorrectedColumn(0)), inRun ? 5.0f : 0.0f) << i;
+    ASSERT_EQ(t.at(i, correctedColumn(0)), inRun ? 5.0f : 0.0f) << i;
+  }
+}
+
 TEST_F(Derived, CodeInsideARunIsReadFromTheLedItselfWhateverTheAnchor) {
   const int types[][2] = {{DummyWorldSID50th, 0}, {DummyWorldSID5th, 0}, {DummyWorldSID5th, 1}};
   for (const auto& ty : types) {
