@@ -187,7 +187,9 @@ void lengthLed(Station& st, int led, LengthScratch& s) {
 
 int IRTraccCalcs(Station& st) {
   ChannelTable& t = st.data.ChannelData;
-  if (t.ChannelCount < kIrtFirstColumn || widenTable(t, 2 * kRibs) != 0) return -1;
+  // Any other width is not the assembled WorldSID layout (or already has its
+  // IR-TRACC columns): writing columns 61..72 there would overwrite data.
+  if (t.ChannelCount != kIrtFirstColumn || widenTable(t, 2 * kRibs) != 0) return -1;
   CalcChannelOffsets(st.data);
   for (int rib = 0; rib < kRibs; ++rib) irtRib(st, rib);
   AssignIrTraccCodes(st);

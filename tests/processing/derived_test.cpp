@@ -154,7 +154,12 @@ TEST_F(Derived, LayoutsThatDoNotFitAreRefusedUntouched) {
   t.ChannelCount = kAssembled;
   EXPECT_EQ(LengthCalcs(*st), -1);  // needs the IR-TRACC columns first
   EXPECT_EQ(t.ChannelCount, kAssembled);
+  t.ChannelCount = 62;  // not the assembled layout: column 61 would be overwritten
+  EXPECT_EQ(IRTraccCalcs(*st), -1);
+  t.ChannelCount = kAssembled;
   ASSERT_EQ(IRTraccCalcs(*st), 0);
+  EXPECT_EQ(IRTraccCalcs(*st), -1);  // the IR-TRACC columns exist already
+  EXPECT_EQ(t.ChannelCount, 73);
   ASSERT_EQ(LengthCalcs(*st), 0);
   EXPECT_EQ(IRTraccCalcs(*st), -1);  // 103 columns would overrun the offsets and codes
   EXPECT_EQ(LengthCalcs(*st), -1);
