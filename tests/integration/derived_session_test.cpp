@@ -44,7 +44,7 @@ struct Session : DriveStation {
   }
 };
 
-// Where an LED truly is (station frame, left side: the unit's Y negated) or
+// Where an LED truly is (in the station's frame for the impact side) or
 // the code it reports; code -1: the simulated conversion may give either.
 struct Truth {
   double x, y, z;
@@ -72,7 +72,9 @@ struct Unit {
   const char* serial;
   int type;
   int lx2;
+  const char* side;  // "LEFT" or "RIGHT"
   bool raw() const { return std::atoi(serial) > 100; }
+  bool right() const { return std::string(side) == "RIGHT"; }
 };
 
 // The truth of every LED at every downloaded sample (and `kPad` samples either
@@ -120,11 +122,17 @@ class Geometry {
   Truth find(int led, double tMs) const {
     if (u_.raw()) {
       const sim::WsidTruth w = sim::wsidTruth(model_, led < 9 ? 1 : 2, led % 9, tMs);
-      return {w.x, -w.y, w.z, w.code};
+      return toStation({w.x, w.y, w.z, w.code});
     }
     double p[3];
     const int code = sim::ledPosition(u_.type, led, tMs, p);
-    return {p[0], -p[1], p[2], code};
+    return toStation({p[0], p[1], p[2], code});
+  }
+  // The impact side's transform: the right side negates X, the left side Y.
+  Truth toStation(Truth t) const {
+    if (t.code != 0) return t;
+    (u_.right() ? t.x : t.y) *= -1;
+    return t;
   }
   size_t index(int led, int i) const {
     return static_cast<size_t>(led) * (samples_ + 2 * kPad) + static_cast<size_t>(i + kPad);
@@ -180,14 +188,16 @@ std::string fixed2(float v) {
 }
 
 const Unit kUnits[] = {
-    {"WorldSID", "V7.3", "42", DummyWorldSID50th, 0},
-    {"WorldSID 5th", "V7.3", "100", DummyWorldSID5th, 0},
-    {"WorldSID", "V7.3", "150", DummyWorldSID50th, 0},
-    {"WorldSID 5th", "V7.3", "101", DummyWorldSID5th, 0},
-    {"WorldSID 5th", "LX2 V8.0", "150", DummyWorldSID5th, 1},
+    {"WorldSID", "V7.3", "42", DummyWorldSID50th, 0, "LEFT"},
+    {"WorldSID 5th", "V7.3", "100", DummyWorldSID5th, 0, "RIGHT"},
+    {"WorldSID", "V7.3", "150", DummyWorldSID50th, 0, "RIGHT"},
+    {"WorldSID 5th", "V7.3", "101", DummyWorldSID5th, 0, "LEFT"},
+    {"WorldSID 5th", "LX2 V8.0", "150", DummyWorldSID5th, 1, "LEFT"},
 };
 
-std::string describe(const Unit& u) { return std::string(u.typeText) + " " + u.firmware + " SN" + u.serial; }
+std::string describe(const Unit& u) {
+  return std::string(u.typeText) + " " + u.firmware + " SN" + u.serial + " " + u.side;
+}
 
 // Downloads [kStartMs, stopMs] from a simulated unit of the given kind.
 void download(Session& s, const Unit& u, lumvex::testing::TempDir& work, int stopMs) {
@@ -217,7 +227,7 @@ TEST(DerivedSession, PushedRibsGiveTheGeometricDerivedChannels) {
                {"serial", u.serial},
                {"firmware", u.firmware},
                {"caldate", "12-Mar-2024"},
-               {"side", "LEFT"}});
+               {"side", u.side}});
     lumvex::testing::TempDir work;
     const int stopMs = 100;
     download(s, u, work, stopMs);
@@ -279,7 +289,7 @@ TEST(DerivedSession, ExportsCarryTheNinetyChannelsWithTheirCodes) {
                {"serial", u.serial},
                {"firmware", u.firmware},
                {"caldate", "12-Mar-2024"},
-               {"side", "LEFT"}});
+               {"side", u.side}});
     s.st.ini.UseMmeIrtChannelNames = 0;
     lumvex::testing::TempDir work;
     download(s, u, work, 40);
