@@ -298,7 +298,10 @@ TEST_F(Derived, StretchesShorterThanThirtyThreeSamplesStayUnfiltered) {
     const int led = 0;
     for (int i = 0; i < len; ++i) {
       Pos p = restPosition(led);
-      if (i >= len / 2) p.y -= 4.0;  // a step: filtering visibly changes it
+      if (i >= len / 2) {  // a step in both axes: filtering visibly changes it
+        p.y -= 4.0;
+        p.x += 3.0;
+      }
       place(i, led, p);
     }
     setCode(led, len, 199, 3);
