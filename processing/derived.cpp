@@ -146,12 +146,25 @@ struct LengthScratch {
   std::vector<float> a, b, result;
 };
 
+// The working series of the length change, sized once for the longest
+// download and reused, like the filter's work sequence.
+LengthScratch& lengthScratch(int samples) {
+  static LengthScratch s;
+  const size_t n = std::max<size_t>(static_cast<size_t>(samples), kMaxRecords);
+  if (s.a.size() < n) {
+    s.a.resize(n);
+    s.b.resize(n);
+    s.result.resize(n);
+  }
+  return s;
+}
+
 void lengthLed(Station& st, int led, LengthScratch& s) {
   ChannelTable& t = st.data.ChannelData;
   const int n = t.SampleCount;
   const int xc = 3 * led + 1;
   const double anchorX = lengthAnchorX(st.session, led / 3);
-  std::fill(s.result.begin(), s.result.end(), kNoLengthChange);
+  std::fill(s.result.begin(), s.result.begin() + n, kNoLengthChange);
 
   ErrorRunTable runs;
   BuildErrorCodeTable(runs, t, xc);
@@ -187,7 +200,9 @@ void lengthLed(Station& st, int led, LengthScratch& s) {
 
 int IRTraccCalcs(Station& st) {
   ChannelTable& t = st.data.ChannelData;
-  if (t.ChannelCount < kIrtFirstColumn || widenTable(t, 2 * kRibs) != 0) return -1;
+  // Any other width is not the assembled WorldSID layout (or already has its
+  // IR-TRACC columns): writing columns 61..72 there would overwrite data.
+  if (t.ChannelCount != kIrtFirstColumn || widenTable(t, 2 * kRibs) != 0) return -1;
   CalcChannelOffsets(st.data);
   for (int rib = 0; rib < kRibs; ++rib) irtRib(st, rib);
   AssignIrTraccCodes(st);
@@ -198,10 +213,7 @@ int IRTraccCalcs(Station& st) {
 int LengthCalcs(Station& st) {
   ChannelTable& t = st.data.ChannelData;
   if (t.ChannelCount != kLengthFirstColumn || widenTable(t, kLeds) != 0) return -1;
-  LengthScratch s;
-  s.a.resize(t.SampleCount);
-  s.b.resize(t.SampleCount);
-  s.result.resize(t.SampleCount);
+  LengthScratch& s = lengthScratch(t.SampleCount);
   for (int led = 0; led < kLeds; ++led) lengthLed(st, led, s);
   AssignLengthChangeCodes(st);
   AppendTypeNameSuffix(st, "Length Change", " w/Length Change");

@@ -42,8 +42,8 @@ void BuildErrorCodeTable(ErrorRunTable& runs, const ChannelTable& data, int colu
 
 // Widens ChannelData by 12 columns and fills the uncorrected (61 + p) and
 // X-corrected (67 + p) IR-TRACC equivalents of rib p, their channel codes and
-// the " w/IRT" type-name suffix. Returns 0, or -1 (nothing changed) when the
-// table is narrower than the 61-column WorldSID layout or would overflow.
+// the " w/IRT" type-name suffix. Returns 0, or -1 (nothing changed) unless the
+// table has the 61 columns of an assembled WorldSID record.
 int IRTraccCalcs(Station& st);
 
 // Widens ChannelData by 18 columns and fills the length change of LED i in

@@ -154,7 +154,12 @@ TEST_F(Derived, LayoutsThatDoNotFitAreRefusedUntouched) {
   t.ChannelCount = kAssembled;
   EXPECT_EQ(LengthCalcs(*st), -1);  // needs the IR-TRACC columns first
   EXPECT_EQ(t.ChannelCount, kAssembled);
+  t.ChannelCount = 62;  // not the assembled layout: column 61 would be overwritten
+  EXPECT_EQ(IRTraccCalcs(*st), -1);
+  t.ChannelCount = kAssembled;
   ASSERT_EQ(IRTraccCalcs(*st), 0);
+  EXPECT_EQ(IRTraccCalcs(*st), -1);  // the IR-TRACC columns exist already
+  EXPECT_EQ(t.ChannelCount, 73);
   ASSERT_EQ(LengthCalcs(*st), 0);
   EXPECT_EQ(IRTraccCalcs(*st), -1);  // 103 columns would overrun the offsets and codes
   EXPECT_EQ(LengthCalcs(*st), -1);
@@ -194,6 +199,26 @@ TEST_F(Derived, CodeRunIsCarriedIntoBothIrtChannelsAndTheLengthChange) {
   EXPECT_NEAR(t.at(121, uncorrectedColumn(2)), 1.21 - 0.495, 1e-4);
   EXPECT_NEAR(t.at(121, correctedColumn(2)), 1.21 - 0.495, 1e-4);
   EXPECT_GT(t.at(130, lengthColumn(led)), 0.5f);
+}
+
+// X - T[r] + T[r] in single precision is 4.9999995 for X = 5 and the
+// WorldSID 5th shoulder anchor (-7.0883 mm): a code read back through the
+// anchor would be lost, one read from X is kept.
+TEST_F(Derived, CodeFiveRunOnTheFifthShoulderKeepsItsCode) {
+  make(DummyWorldSID5th, 0, 400);
+  const int led = 1;  // rib 0's middle LED
+  setCode(led, 100, 120, 5);
+  runBoth();
+  for (int i = 0; i < 400; ++i) {
+    const bool inRun = i >= 100 && i <= 120;
+    if (inRun) {
+      ASSERT_EQ(t.at(i, lengthColumn(led)), 5.0f) << i;
+    } else {
+      ASSERT_NEAR(t.at(i, lengthColumn(led)), 0.0f, 1e-4) << i;
+    }
+    ASSERT_EQ(t.at(i, uncorrectedColumn(0)), inRun ? 5.0f : 0.0f) << i;
+    ASSERT_EQ(t.at(i, correctedColumn(0)), inRun ? 5.0f : 0.0f) << i;
+  }
 }
 
 TEST_F(Derived, CodeInsideARunIsReadFromTheLedItselfWhateverTheAnchor) {
@@ -273,7 +298,10 @@ TEST_F(Derived, StretchesShorterThanThirtyThreeSamplesStayUnfiltered) {
     const int led = 0;
     for (int i = 0; i < len; ++i) {
       Pos p = restPosition(led);
-      if (i >= len / 2) p.y -= 4.0;  // a step: filtering visibly changes it
+      if (i >= len / 2) {  // a step in both axes: filtering visibly changes it
+        p.y -= 4.0;
+        p.x += 3.0;
+      }
       place(i, led, p);
     }
     setCode(led, len, 199, 3);
