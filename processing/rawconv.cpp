@@ -3,6 +3,7 @@
 
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -149,11 +150,16 @@ void convertPart(const CalContext& base, const uint16_t* words, int recordWords,
 
 void process_data(CalContext& cal, int count, const uint16_t* words, int recordWords, double results[9][6],
                   uint16_t ambient[6], LastLedPosition& last) {
+  if (count < 1) {  // nothing to average
+    for (int slot = 0; slot < 9; ++slot) std::fill(results[slot], results[slot] + 6, 9.0);
+    std::fill(ambient, ambient + 6, uint16_t{0});
+    return;
+  }
   for (int slot = 0; slot < 9; ++slot) {
     decodeHead(cal, count, words, recordWords, slot, 1, &results[slot][0], &last[slot][0]);
     decodeHead(cal, count, words, recordWords, slot, 2, &results[slot][3], &last[slot][3]);
   }
-  ambientLevels(words + static_cast<size_t>(count > 0 ? count - 1 : 0) * recordWords, ambient);
+  ambientLevels(words + static_cast<size_t>(count - 1) * recordWords, ambient);
 }
 
 void convertRecords(const CalContext& cal, const uint16_t* words, int recordWords, int count,

@@ -436,6 +436,43 @@ TEST(Iteration, SolutionsOutsideTheValidVolumeAreCode9) {
   }
 }
 
+TEST(Iteration, TablesBeyondTheFloatsReadAreNeverUsed) {
+  // Head 2 far out in front and deep: B head 2 reads its last table, the last
+  // of the image (row 10, column 32).
+  Cal c(CalLayout50th);
+  const CalLayout& L = calLayout(CalLayout50th);
+  const std::array<double, 3> xyz = {155, 105, 0};
+  double r[3];
+  sim::wsidHeadRatios(CalLayout50th, c.image.data(), 2, xyz.data(), r);
+  auto convert = [&](int floats) {
+    c.ctx.floats = floats;
+    double X = xyz[0], Y = xyz[1], Z = xyz[2];
+    convert_to_eu(c.ctx, X, Y, Z, r[0], r[1], r[2], 0);
+    return std::array<double, 3>{X, Y, Z};
+  };
+  // At the border of the field the position is near, not exact.
+  const auto whole = convert(L.floats);
+  ASSERT_NE(whole[1], 9);
+  EXPECT_NEAR(whole[1], xyz[1], 3);
+  // The image in memory still holds that table, but it was not read from the file.
+  EXPECT_EQ(convert(L.floats - 1), (std::array<double, 3>{9, 9, 9}));
+  EXPECT_EQ(convert(L.offset[PlaneA1][0][L.plane[PlaneA1].runs[0].first]), (std::array<double, 3>{9, 9, 9}));
+  EXPECT_EQ(convert(0), (std::array<double, 3>{9, 9, 9}));
+}
+
+TEST(Detectors, NoRecordGivesCode9AndReadsNoWord) {
+  Cal c(CalLayout50th);
+  double results[9][6];
+  uint16_t amb[6] = {1, 1, 1, 1, 1, 1};
+  LastLedPosition last{};
+  last[2] = {1, 60, 2, 3, 61, 4};
+  process_data(c.ctx, 0, nullptr, kRawRecordWords, results, amb, last);
+  for (const auto& led : results)
+    for (double v : led) EXPECT_EQ(v, 9);
+  for (uint16_t a : amb) EXPECT_EQ(a, 0);
+  EXPECT_EQ(last[2][1], 60);  // nothing converted, nothing remembered
+}
+
 // ------------------------------------------------------------------ ConvertWSIDdata
 
 struct ConvertCase {
