@@ -370,8 +370,8 @@ void wsidFillRecords(const WsidModel& m, double startMs, int count, uint16_t* ou
   }
 }
 
-int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial, const std::string& calDate,
-                              int dummyType, int isLX2) {
+int wsidWriteCalibrationFile(const std::string& dir, const std::string& serial, const std::string& calDate,
+                             const std::string& side, int dummyType, int isLX2) {
   const WsidModel m = wsidModel(dummyType, isLX2);
   std::vector<float> image = *m.calibration;
   if constexpr (std::endian::native == std::endian::big) {
@@ -382,16 +382,20 @@ int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial,
       std::memcpy(&f, &u, 4);
     }
   }
-  for (const char* side : {"Left Side", "Right Side"}) {
-    SessionState s;
-    s.SerialNumberText = serial;
-    s.calDate = calDate;
-    s.DirectionText = side;
-    std::FILE* f = std::fopen(pathJoin(dir, calibrationFileName(s)).c_str(), "wb");
-    if (!f) return -1;
-    const bool ok = std::fwrite(image.data(), sizeof(float), image.size(), f) == image.size();
-    if (std::fclose(f) != 0 || !ok) return -1;
-  }
+  SessionState s;
+  s.SerialNumberText = serial;
+  s.calDate = calDate;
+  s.DirectionText = side;
+  std::FILE* f = std::fopen(pathJoin(dir, calibrationFileName(s)).c_str(), "wb");
+  if (!f) return -1;
+  const bool ok = std::fwrite(image.data(), sizeof(float), image.size(), f) == image.size();
+  return std::fclose(f) == 0 && ok ? 0 : -1;
+}
+
+int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial, const std::string& calDate,
+                              int dummyType, int isLX2) {
+  for (const char* side : {"Left Side", "Right Side"})
+    if (wsidWriteCalibrationFile(dir, serial, calDate, side, dummyType, isLX2) != 0) return -1;
   return 0;
 }
 

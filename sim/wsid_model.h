@@ -9,7 +9,7 @@
 // Operations: wsidModel, wsidLedPosition, wsidTruth, wsidSlopes,
 // wsidCalibrationImage, wsidRatioForSlope, wsidCalibratedInterior,
 // wsidHeadRatios, wsidEncodeDetector, wsidFillRecords,
-// wsidWriteCalibrationFiles.
+// wsidWriteCalibrationFile(s).
 #pragma once
 
 #include <cstdint>
@@ -76,8 +76,11 @@ void wsidEncodeDetector(uint16_t* rec, int signalWord, int ambientWord, double r
 // startMs + k * sampleIntervalMs. The same time always gives the same record.
 void wsidFillRecords(const WsidModel& m, double startMs, int count, uint16_t* out);
 
-// Writes "SN<serial>_<calDate>_Left Side_cal.bin" and the "Right Side" file
-// for the unit's layout into dir. 0, or -1 when a file cannot be written.
+// Writes "SN<serial>_<calDate>_<side>_cal.bin" (side "Left Side" or "Right
+// Side") for the unit's layout into dir. 0, or -1 when it cannot be written.
+int wsidWriteCalibrationFile(const std::string& dir, const std::string& serial, const std::string& calDate,
+                             const std::string& side, int dummyType, int isLX2);
+// Writes the "Left Side" and the "Right Side" file of one calibration date.
 int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial, const std::string& calDate,
                               int dummyType, int isLX2);
 
