@@ -3,7 +3,7 @@
 // detectors see, a synthetic calibration per layout (smooth and monotonic in
 // the ratio for every cell), the ratios that calibration gives back for those
 // slopes, and the raw records (signal and ambient words with noise) that the
-// unit would store. Some LEDs fail on purpose: a weak detector (codes 4 and 5),
+// unit would store. Some LEDs fail on purpose: weak detectors (codes 4, 5, 7),
 // a saturated word (code 2) and an LED pushed out of the valid volume (code 9).
 //
 // Operations: wsidModel, wsidLedPosition, wsidTruth, wsidSlopes,

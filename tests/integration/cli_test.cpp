@@ -181,8 +181,9 @@ TEST(Cli, RawWorldSidDownloadConvertsExportsAndWritesTheRawFile) {
                                  dir.path() + "'";
     ASSERT_EQ(std::system(writeCal.c_str()), 0);
 
-    CliRun r =
-        cliIn(dir, u.host() + " download --start -20 --stop 130 --out '" + dir.file("crash.CSV") + "'");
+    // The simulator works out every record before it answers: a loaded machine needs time.
+    CliRun r = cliIn(dir, u.host() + " --timeout 20000 download --start -20 --stop 130 --out '" +
+                              dir.file("crash.CSV") + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("downloaded: " + std::to_string(kSamples) + " samples"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("Converting Raw Data to Engineering Units"), std::string::npos);
@@ -221,7 +222,7 @@ TEST(Cli, RawWorldSidDownloadConvertsExportsAndWritesTheRawFile) {
           }
         }
     }
-    EXPECT_EQ(codes, (std::set<int>{2, 4, 5, 9}));
+    EXPECT_EQ(codes, (std::set<int>{2, 4, 5, 7, 9}));
     EXPECT_LT(deepest, 60);  // the ribs really moved
 
     // The raw file beside the export holds the words the unit sent.
