@@ -61,13 +61,66 @@ TEST_P(TableIndex, TablesFollowEachOtherWithoutGapAndRunsHoldTheMiddleColumn) {
 INSTANTIATE_TEST_SUITE_P(Layouts, TableIndex,
                          ::testing::Values(LayoutCase{CalLayout50th, 611'870},
                                            LayoutCase{CalLayout5th, 427'768},
-                                           LayoutCase{CalLayout5thLX2, 519'620}));
+                                           LayoutCase{CalLayout5thLX2, 519'620}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& i) {
+                           return std::string(i.param.id == CalLayout50th  ? "WorldSID50th"
+                                              : i.param.id == CalLayout5th ? "WorldSID5th"
+                                                                           : "WorldSID5thLX2");
+                         });
 
 TEST(TableIndex, FiftiethFirstRowOfCHead1FillsFloatsUpTo2043) {
   const CalLayout& L = calLayout(CalLayout50th);
   EXPECT_EQ(L.offset[PlaneC1][0][8], 0);
   EXPECT_EQ(L.offset[PlaneC1][0][21], 13 * 146);
   EXPECT_EQ(L.offset[PlaneC1][1][5], 2044);
+}
+
+// Column breakpoints: three runs 10 mm apart each, the middle one through 0.
+TEST(TableIndex, ColumnBreakpointsAreThreeRunsTenMillimetresApart) {
+  struct Run {
+    double first, last;
+  };
+  auto expand = [](std::initializer_list<Run> runs) {
+    std::vector<double> v;
+    for (const Run& r : runs)
+      for (int k = 0; r.first + 10 * k <= r.last + 1e-9; ++k) v.push_back(r.first + 10 * k);
+    return v;
+  };
+  auto columns = [](int layout, int plane) {
+    const CalPlaneLayout& p = calLayout(layout).plane[plane];
+    return std::vector<double>(p.bp, p.bp + p.columns);
+  };
+  auto near = [](const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k)
+      if (std::fabs(a[k] - b[k]) > 1e-9) return false;
+    return true;
+  };
+  const auto ab50 = expand({{-160.236, -60.236}, {-50, 50}, {60.236, 160.236}});
+  const auto ab5 = expand({{-130.1, -40.1}, {-30, 30}, {40.1, 130.1}});
+  ASSERT_EQ(ab50.size(), 33u);
+  ASSERT_EQ(ab5.size(), 27u);
+  for (int p = PlaneA1; p <= PlaneB2; ++p) {
+    EXPECT_TRUE(near(columns(CalLayout50th, p), ab50)) << "plane " << p;
+    EXPECT_TRUE(near(columns(CalLayout5th, p), ab5)) << "plane " << p;
+    EXPECT_TRUE(near(columns(CalLayout5thLX2, p), ab5)) << "plane " << p;
+  }
+  EXPECT_TRUE(
+      near(columns(CalLayout50th, PlaneC1), expand({{-164.688, -44.688}, {-40, 40}, {43.61, 113.61}})));
+  EXPECT_TRUE(
+      near(columns(CalLayout50th, PlaneC2), expand({{-145.961, -25.961}, {-20, 20}, {25.961, 105.961}})));
+  EXPECT_TRUE(near(columns(CalLayout5th, PlaneC1), expand({{-143, -73}, {-69, 1}, {5, 85}})));
+  EXPECT_TRUE(near(columns(CalLayout5thLX2, PlaneC1), expand({{-124, -44}, {-40, 30}, {34, 104}})));
+  const auto c2of5th = expand({{-114, -44}, {-40, 30}, {34, 114}});
+  EXPECT_TRUE(near(columns(CalLayout5th, PlaneC2), c2of5th));
+  EXPECT_TRUE(near(columns(CalLayout5thLX2, PlaneC2), c2of5th));
+  // Rows: 25 to 40 mm 5 apart, then 10 apart up to 100 (5th) or 110 mm.
+  for (int id : {CalLayout50th, CalLayout5th, CalLayout5thLX2}) {
+    const CalLayout& L = calLayout(id);
+    const std::vector<double> rows(L.rowY, L.rowY + L.rows);
+    EXPECT_TRUE(near(rows, expand({{25, 25}, {30, 30}, {35, 35}, {40, id == CalLayout5th ? 100.0 : 110.0}})))
+        << L.name;
+  }
 }
 
 TEST(TableIndex, LayoutFollowsTypeAndGeneration) {
