@@ -415,6 +415,34 @@ void flattenPlane(std::vector<float>& image, int layout, int plane, double (*slo
     }
 }
 
+TEST(Iteration, EachLayoutAndHeadSeesFromItsOwnViewpoints) {
+  // Constant slopes A 1, B -1, C 0.25: the lines of sight from the two
+  // viewpoints meet at Y = (ZB - ZA + YA + YB) / 2, Z = ZB - (Y - YB).
+  struct Case {
+    int layout, head;
+    double YA, ZA, YB, ZB;  // mm
+  } cases[] = {
+      {CalLayout50th, 1, -14.858, -67.752, 0.059, 53.899},
+      {CalLayout50th, 2, -0.733, -46.751, -0.733, 46.751},
+      {CalLayout5th, 1, -7.95, -53.711, 7.758, 42.022},
+      {CalLayout5th, 2, 5.311, -40.636, 5.311, 40.618},
+      {CalLayout5thLX2, 1, 3.811, -51.299, 6.258, 43.047},
+      {CalLayout5thLX2, 2, 3.811, -42.489, 3.811, 42.489},
+  };
+  for (const Case& k : cases) {
+    Cal c(k.layout);
+    flattenPlane(c.image, k.layout, planeA(k.head), [](int) { return 1.0; });
+    flattenPlane(c.image, k.layout, planeB(k.head), [](int) { return -1.0; });
+    flattenPlane(c.image, k.layout, planeC(k.head), [](int) { return 0.25; });
+    double X = 0, Y = 60, Z = 0;
+    convert_to_eu(c.ctx, X, Y, Z, 0.0, 0.0, 0.0, k.head == 1 ? 1 : 0);
+    const double y = (k.ZB - k.ZA + k.YA + k.YB) / 2;
+    EXPECT_NEAR(Y, y, 1e-9) << "layout " << k.layout << " head " << k.head;
+    EXPECT_NEAR(Z, k.ZB - (y - k.YB), 1e-9) << "layout " << k.layout << " head " << k.head;
+    EXPECT_NEAR(X, 0.25 * y, 1e-9) << "layout " << k.layout << " head " << k.head;
+  }
+}
+
 TEST(Iteration, ATableHoldingNaNGivesCode9NotANaNPosition) {
   Cal c(CalLayout50th);
   flattenPlane(c.image, CalLayout50th, PlaneC1, [](int) { return std::nan(""); });
