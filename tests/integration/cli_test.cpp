@@ -186,6 +186,10 @@ TEST(Cli, RawWorldSidDownloadConvertsExportsAndWritesTheRawFile) {
                               dir.file("crash.CSV") + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("downloaded: " + std::to_string(kSamples) + " samples"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("exported: " + dir.file("crash.CSV") +
+                         "\nraw file: " + dir.file(std::string("crash.") + k.rawExt) + "\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.err.find("Converting Raw Data to Engineering Units"), std::string::npos);
     int rawDumps = 0;
     for (const auto& l : u.sim.received()) rawDumps += l.rfind("RAWDUMP#-20#130#", 0) == 0;
