@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -185,11 +186,19 @@ void convertRecords(const CalContext& cal, const uint16_t* words, int recordWord
   // Each LED's chain stays on one thread and in sample order; the parts touch
   // disjoint columns and disjoint entries of last.
   std::vector<std::thread> workers;
-  for (int part = 1; part < threads; ++part)
-    workers.emplace_back(convertPart, std::cref(cal), words, recordWords, count, std::ref(last), rows,
-                         rowStride, part, threads, nullptr);
+  std::vector<int> leftOver;  // parts no thread could be started for
+  for (int part = 1; part < threads; ++part) {
+    try {
+      workers.emplace_back(convertPart, std::cref(cal), words, recordWords, count, std::ref(last), rows,
+                           rowStride, part, threads, nullptr);
+    } catch (const std::system_error&) {
+      leftOver.push_back(part);
+    }
+  }
   convertPart(cal, words, recordWords, count, last, rows, rowStride, 0, threads, &progress);
   for (auto& w : workers) w.join();
+  for (int part : leftOver)
+    convertPart(cal, words, recordWords, count, last, rows, rowStride, part, threads, nullptr);
 }
 
 std::string calibrationFileName(const SessionState& s) {
