@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <vector>
 
@@ -190,6 +191,27 @@ TEST(Lookup, TheFirstAndLastTabulatedRatiosCountAsExtrapolated) {
   EXPECT_FALSE(c.ctx.LookupOutOfRange);
   Lookup(c.ctx, NAN, t, 3);
   EXPECT_TRUE(c.ctx.LookupOutOfRange);
+}
+
+TEST(Lookup, EveryInnerTabulatedRatioGivesItsOwnSlopeExactly) {
+  // Whichever neighbouring interval the search lands in, the slope at a
+  // tabulated ratio is the tabulated slope, to the bit.
+  Cal c(CalLayout5thLX2);
+  const CalLayout& L = calLayout(CalLayout5thLX2);
+  for (int p : {PlaneC1, PlaneA2}) {
+    const int row = 4, col = L.plane[p].runs[row].first, points = L.points(p, row);
+    const float* t = c.image.data() + L.offset[p][row][col];
+    for (int k = 1; k < points - 1; ++k) {
+      ASSERT_EQ(Lookup(c.ctx, t[2 * k], t, points), t[2 * k + 1]) << "plane " << p << " point " << k;
+      // Halfway along an interval, the midpoint of its slopes.
+      const float r = std::midpoint(t[2 * k], t[2 * k + 2]);
+      const double expected = t[2 * k + 1] + (static_cast<double>(r) - t[2 * k]) *
+                                                 (static_cast<double>(t[2 * k + 3]) - t[2 * k + 1]) /
+                                                 (static_cast<double>(t[2 * k + 2]) - t[2 * k]);
+      ASSERT_EQ(Lookup(c.ctx, r, t, points), static_cast<float>(expected)) << "plane " << p << " point " << k;
+    }
+  }
+  EXPECT_FALSE(c.ctx.LookupOutOfRange);
 }
 
 TEST(Lookup, SearchCompareBracketsOneInterval) {
