@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "files/export.h"
 #include "link/download.h"
+#include "platform/paths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -112,11 +113,20 @@ int download(CliContext& c) {
   const std::filesystem::path full = std::filesystem::absolute(d.out, ec);
   c.op.saveAnswer = ec ? d.out : full.lexically_normal().string();
   // What the export button runs, keeping its result for the exit status.
+  const int rawSaved = st.data.RawSaved;
   const int rc = FileSave(st);
   st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");
   CliDisconnect(c);
   if (rc == 0) {
-    std::printf("exported: %s\n", st.session.CurrentDataPath.c_str());
+    // The raw file of a raw download takes over the current path; the export
+    // is the chosen file with its extension raised, as the writers name it.
+    std::string exported = st.session.CurrentDataPath;
+    if (!rawSaved && st.data.RawSaved) {
+      exported = d.out;
+      pathUpperExtension(exported, pathLastDot(exported));
+    }
+    std::printf("exported: %s\n", exported.c_str());
+    if (!rawSaved && st.data.RawSaved) std::printf("raw file: %s\n", st.session.CurrentDataPath.c_str());
     return 0;
   }
   return kFailed;

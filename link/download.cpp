@@ -20,6 +20,8 @@ namespace {
 
 constexpr uint32_t kDarkRed = 0x800000;
 constexpr uint32_t kDarkGreen = 0x008000;
+constexpr long kWordsPerRawRecord = 120;     // words of a raw record (mode 2)
+constexpr long kWordsPerRawRecordLX2 = 232;  // words of an LX2 raw record (mode 3)
 
 int readWindowValue(const Model& m, Ctl c) {
   // The recorded window is shown as text by the identification; fall back
@@ -119,11 +121,15 @@ int Download(Station& st, int mode) {
     return -1;
   }
   long words = 0, records = 0;
-  // A reply the buffers cannot hold is refused before a byte is stored.
+  // A reply the buffers cannot hold is refused before a byte is stored, and so
+  // are raw records of another size than the conversion steps through (120
+  // words, 232 for LX2): it would read every record but the first askew.
   const bool shapeOk = parseCount(f1, words) && parseCount(f2, records) && words > 0 &&
                        words <= kMaxRecordWords && records >= 0 && records <= kMaxRecords &&
                        static_cast<size_t>(words) * static_cast<size_t>(records) <= st.data.RawWords.size &&
-                       (mode != DownloadProcessed || words + 1 <= kMaxChannels);
+                       (mode != DownloadProcessed || words + 1 <= kMaxChannels) &&
+                       (mode != DownloadRaw || words == kWordsPerRawRecord) &&
+                       (mode != DownloadRawLX2 || words == kWordsPerRawRecordLX2);
   if (!shapeOk) {
     st.ui->message("COMM ERROR", "in download");
     return -1;

@@ -3,6 +3,7 @@
 #include "processing/rawconv.h"
 
 #include <cmath>
+#include <limits>
 
 namespace lumvex {
 
@@ -12,18 +13,29 @@ int searchcompare(float key, const float* point) {
   return 0;
 }
 
-// Single precision throughout, as the tables are: the ratio, the interpolation
-// and the result.
+namespace {
+
+// The line through (xa, ya) and (xb, yb) at r, worked out in double and
+// delivered in the tables' single precision.
+float along(float r, float xa, float ya, float xb, float yb) {
+  const double x = r, x1 = xa, y1 = ya;
+  return static_cast<float>(y1 + (x - x1) * (static_cast<double>(yb) - y1) / (static_cast<double>(xb) - x1));
+}
+
+}  // namespace
+
+// The ratio is compared in the tables' single precision; the interpolation is
+// worked out in double and the slope rounded to single precision.
 float Lookup(CalContext& cal, float ratio, const float* table, int points) {
   const float* x0 = table;
   const float* xl = table + 2 * (points - 1);
   if (!(ratio > x0[0])) {
     cal.LookupOutOfRange = true;
-    return x0[1] + (ratio - x0[0]) * (x0[3] - x0[1]) / (x0[2] - x0[0]);
+    return along(ratio, x0[0], x0[1], x0[2], x0[3]);
   }
   if (!(ratio < xl[0])) {
     cal.LookupOutOfRange = true;
-    return xl[1] + (ratio - xl[0]) * (xl[-1] - xl[1]) / (xl[-2] - xl[0]);
+    return along(ratio, xl[0], xl[1], xl[-2], xl[-1]);
   }
   int lo = 0, hi = points - 2;  // intervals
   while (lo <= hi) {
@@ -35,7 +47,7 @@ float Lookup(CalContext& cal, float ratio, const float* table, int points) {
     } else if (c > 0) {
       lo = mid + 1;
     } else {
-      return p[1] + (ratio - p[0]) * (p[3] - p[1]) / (p[2] - p[0]);
+      return along(ratio, p[0], p[1], p[2], p[3]);
     }
   }
   // Not reached: the search keeps x[lo] <= ratio <= x[hi + 1] and ends on an
@@ -65,6 +77,11 @@ struct TableCell {
   double L(int row, int col) const {
     const int off = cal.layout->offset[plane][row][col];
     const int points = cal.layout->points(plane, row);
+    // A table the calibration file did not hold is never read: no slope.
+    if (off + 2 * points > cal.floats) {
+      cal.LookupOutOfRange = true;
+      return std::numeric_limits<double>::quiet_NaN();
+    }
     if (!memo) return Lookup(cal, r, cal.image + off, points);
     for (int k = 0; k < memo->n; ++k)
       if (memo->offset[k] == off) {

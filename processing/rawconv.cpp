@@ -3,11 +3,13 @@
 
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -149,11 +151,16 @@ void convertPart(const CalContext& base, const uint16_t* words, int recordWords,
 
 void process_data(CalContext& cal, int count, const uint16_t* words, int recordWords, double results[9][6],
                   uint16_t ambient[6], LastLedPosition& last) {
+  if (count < 1) {  // nothing to average
+    for (int slot = 0; slot < 9; ++slot) std::fill(results[slot], results[slot] + 6, 9.0);
+    std::fill(ambient, ambient + 6, uint16_t{0});
+    return;
+  }
   for (int slot = 0; slot < 9; ++slot) {
     decodeHead(cal, count, words, recordWords, slot, 1, &results[slot][0], &last[slot][0]);
     decodeHead(cal, count, words, recordWords, slot, 2, &results[slot][3], &last[slot][3]);
   }
-  ambientLevels(words + static_cast<size_t>(count > 0 ? count - 1 : 0) * recordWords, ambient);
+  ambientLevels(words + static_cast<size_t>(count - 1) * recordWords, ambient);
 }
 
 void convertRecords(const CalContext& cal, const uint16_t* words, int recordWords, int count,
@@ -179,11 +186,19 @@ void convertRecords(const CalContext& cal, const uint16_t* words, int recordWord
   // Each LED's chain stays on one thread and in sample order; the parts touch
   // disjoint columns and disjoint entries of last.
   std::vector<std::thread> workers;
-  for (int part = 1; part < threads; ++part)
-    workers.emplace_back(convertPart, std::cref(cal), words, recordWords, count, std::ref(last), rows,
-                         rowStride, part, threads, nullptr);
+  std::vector<int> leftOver;  // parts no thread could be started for
+  for (int part = 1; part < threads; ++part) {
+    try {
+      workers.emplace_back(convertPart, std::cref(cal), words, recordWords, count, std::ref(last), rows,
+                           rowStride, part, threads, nullptr);
+    } catch (const std::system_error&) {
+      leftOver.push_back(part);
+    }
+  }
   convertPart(cal, words, recordWords, count, last, rows, rowStride, 0, threads, &progress);
   for (auto& w : workers) w.join();
+  for (int part : leftOver)
+    convertPart(cal, words, recordWords, count, last, rows, rowStride, part, threads, nullptr);
 }
 
 std::string calibrationFileName(const SessionState& s) {

@@ -41,7 +41,7 @@ extern const std::array<int, 6> kAmbientWords;
 struct CalContext {
   const CalLayout* layout = nullptr;
   const float* image = nullptr;
-  int floats = 0;  // floats actually read; at least layout->floats
+  int floats = 0;  // floats actually read; a table beyond them counts as extrapolated
   bool LookupOutOfRange = false;
 };
 
@@ -65,7 +65,8 @@ int ConvertWSIDdata(Station& st, SideTransform sideTransform);
 // Decodes count consecutive records (recordWords apart) and averages their
 // ratios. results[slot] receives X, Y, Z of head 1, then of head 2; ambient the
 // larger word of each ambient pair of the last record. Converted positions and
-// code 9 become the new start estimates in last.
+// code 9 become the new start estimates in last. With no record at all every
+// LED gets code 9 and the ambient levels 0; no word is read.
 void process_data(CalContext& cal, int count, const uint16_t* words, int recordWords, double results[9][6],
                   uint16_t ambient[6], LastLedPosition& last);
 

@@ -6,7 +6,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <set>
 #include <string>
+#include <utility>
 
 int main(int argc, char** argv) {
   using namespace lumvex::sim;
@@ -29,12 +31,23 @@ int main(int argc, char** argv) {
       return 2;
     }
     const int lx2 = u.prop("firmware", "LX2 V8.0").find("LX2") != std::string::npos ? 1 : 0;
-    if (wsidWriteCalibrationFiles(o.writeCalibration, u.prop("serial", "150"),
-                                  u.prop("caldate", "12-Mar-2024"), family, lx2) != 0) {
-      std::fprintf(stderr, "lumvex-sim: cannot write the calibration files into %s\n",
-                   o.writeCalibration.c_str());
-      return 1;
-    }
+    // The station names the file by the date the unit reports: per side when
+    // asked for a side, the current one otherwise (which belongs to the
+    // unit's current side).
+    const std::string date = u.prop("caldate", "12-Mar-2024");
+    const bool right = u.prop("side", "LEFT") == "RIGHT";
+    std::set<std::pair<std::string, std::string>> files = {
+        {"Left Side", u.prop("caldate.left", date)},
+        {"Right Side", u.prop("caldate.right", date)},
+        {right ? "Right Side" : "Left Side", date},
+    };
+    for (const auto& [side, calDate] : files)
+      if (wsidWriteCalibrationFile(o.writeCalibration, u.prop("serial", "150"), calDate, side, family, lx2) !=
+          0) {
+        std::fprintf(stderr, "lumvex-sim: cannot write the calibration files into %s\n",
+                     o.writeCalibration.c_str());
+        return 1;
+      }
     return 0;
   }
   // Signals are taken by sigwait below, never by the serving thread.

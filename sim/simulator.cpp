@@ -557,7 +557,9 @@ void Simulator::flush(Connection& c) {
     for (auto& f : faults_)
       if (f.kind == FaultKind::DropAfterBytes && f.value >= 0) dropper = &f;
     if (dropper && static_cast<size_t>(dropper->value) < n) n = static_cast<size_t>(dropper->value);
-    ssize_t w = n ? ::write(c.fd, b.data(), n) : 0;
+    // A client that hung up must not raise SIGPIPE in the serving process.
+    ssize_t w = n ? ::send(c.fd, b.data(), n, MSG_NOSIGNAL) : 0;
+    if (w < 0 && errno == ENOTSOCK) w = ::write(c.fd, b.data(), n);  // pseudo-terminal
     if (w < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK) return;
       closeConnection(c);

@@ -153,11 +153,13 @@ struct FaultWindow {
   double fromMs, toMs;
   int code;
 };
-// Weak detectors (C; A and C) and a saturated B word.
+// Weak detectors (C; A and C; all three while the LED is covered) and a
+// saturated B word (code 2).
 constexpr FaultWindow kFaults[] = {
     {2, 4, 12, 18, 4},
     {1, 6, 30, 34, 5},
     {2, 8, 20, 21.5, 2},
+    {1, 8, 50, 51, 7},
 };
 
 long long sampleIndex(const WsidModel& m, double timeMs) { return std::llround(timeMs / m.sampleIntervalMs); }
@@ -360,7 +362,7 @@ void wsidFillRecords(const WsidModel& m, double startMs, int count, uint16_t* ou
         const int code = faultCode(m, head, slot, j);
         const auto& sig = head == 1 ? kSignalWordsHead1[slot] : kSignalWordsHead2[slot];
         for (int d = 0; d < 3; ++d) {
-          const bool weak = (code == 4 && d == 2) || (code == 5 && d != 1);
+          const bool weak = code != 2 && (code & (1 << d)) != 0;
           const int total = weak ? kWeakTotal : signalTotal(d, xyz[1]);
           wsidEncodeDetector(rec, sig[d], kAmbientWords[(head == 1 ? 0 : 3) + d], c.r[d], total,
                              noise(m, j, sig[d]), noise(m, j, sig[d] + 1));
@@ -370,8 +372,8 @@ void wsidFillRecords(const WsidModel& m, double startMs, int count, uint16_t* ou
   }
 }
 
-int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial, const std::string& calDate,
-                              int dummyType, int isLX2) {
+int wsidWriteCalibrationFile(const std::string& dir, const std::string& serial, const std::string& calDate,
+                             const std::string& side, int dummyType, int isLX2) {
   const WsidModel m = wsidModel(dummyType, isLX2);
   std::vector<float> image = *m.calibration;
   if constexpr (std::endian::native == std::endian::big) {
@@ -382,16 +384,20 @@ int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial,
       std::memcpy(&f, &u, 4);
     }
   }
-  for (const char* side : {"Left Side", "Right Side"}) {
-    SessionState s;
-    s.SerialNumberText = serial;
-    s.calDate = calDate;
-    s.DirectionText = side;
-    std::FILE* f = std::fopen(pathJoin(dir, calibrationFileName(s)).c_str(), "wb");
-    if (!f) return -1;
-    const bool ok = std::fwrite(image.data(), sizeof(float), image.size(), f) == image.size();
-    if (std::fclose(f) != 0 || !ok) return -1;
-  }
+  SessionState s;
+  s.SerialNumberText = serial;
+  s.calDate = calDate;
+  s.DirectionText = side;
+  std::FILE* f = std::fopen(pathJoin(dir, calibrationFileName(s)).c_str(), "wb");
+  if (!f) return -1;
+  const bool ok = std::fwrite(image.data(), sizeof(float), image.size(), f) == image.size();
+  return std::fclose(f) == 0 && ok ? 0 : -1;
+}
+
+int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial, const std::string& calDate,
+                              int dummyType, int isLX2) {
+  for (const char* side : {"Left Side", "Right Side"})
+    if (wsidWriteCalibrationFile(dir, serial, calDate, side, dummyType, isLX2) != 0) return -1;
   return 0;
 }
 

@@ -3,13 +3,13 @@
 // detectors see, a synthetic calibration per layout (smooth and monotonic in
 // the ratio for every cell), the ratios that calibration gives back for those
 // slopes, and the raw records (signal and ambient words with noise) that the
-// unit would store. Some LEDs fail on purpose: a weak detector (codes 4 and 5),
+// unit would store. Some LEDs fail on purpose: weak detectors (codes 4, 5, 7),
 // a saturated word (code 2) and an LED pushed out of the valid volume (code 9).
 //
 // Operations: wsidModel, wsidLedPosition, wsidTruth, wsidSlopes,
 // wsidCalibrationImage, wsidRatioForSlope, wsidCalibratedInterior,
 // wsidHeadRatios, wsidEncodeDetector, wsidFillRecords,
-// wsidWriteCalibrationFiles.
+// wsidWriteCalibrationFile(s).
 #pragma once
 
 #include <cstdint>
@@ -76,8 +76,11 @@ void wsidEncodeDetector(uint16_t* rec, int signalWord, int ambientWord, double r
 // startMs + k * sampleIntervalMs. The same time always gives the same record.
 void wsidFillRecords(const WsidModel& m, double startMs, int count, uint16_t* out);
 
-// Writes "SN<serial>_<calDate>_Left Side_cal.bin" and the "Right Side" file
-// for the unit's layout into dir. 0, or -1 when a file cannot be written.
+// Writes "SN<serial>_<calDate>_<side>_cal.bin" (side "Left Side" or "Right
+// Side") for the unit's layout into dir. 0, or -1 when it cannot be written.
+int wsidWriteCalibrationFile(const std::string& dir, const std::string& serial, const std::string& calDate,
+                             const std::string& side, int dummyType, int isLX2);
+// Writes the "Left Side" and the "Right Side" file of one calibration date.
 int wsidWriteCalibrationFiles(const std::string& dir, const std::string& serial, const std::string& calDate,
                               int dummyType, int isLX2);
 

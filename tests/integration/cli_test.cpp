@@ -1,7 +1,9 @@
 // lumvex-cli against the in-process simulated unit: the status command's
-// output and exit status, operator messages on stderr, and a Communication
-// Error box answered "Disconnect" without waiting.
+// output and exit status, operator messages on stderr, a Communication Error
+// box answered "Disconnect" without waiting, and a raw WorldSID download
+// converted with the calibration files lumvex-sim writes.
 #include "sim/unit.h"
+#include "sim/wsid_model.h"
 #include "support/testing.h"
 
 #include <sys/wait.h>
@@ -9,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 using namespace lumvex;
 
@@ -22,12 +26,14 @@ struct CliRun {
   std::string out, err;
 };
 
-// Runs lumvex-cli with args in a fresh working folder holding the
-// configuration files installed beside the program.
-CliRun cli(const std::string& args) {
-  lumvex::testing::TempDir dir;
+// Copies the configuration files installed beside the program into dir.
+void installConfiguration(const lumvex::testing::TempDir& dir) {
   for (const auto& e : std::filesystem::directory_iterator(lumvex::testing::sourcePath("config")))
     std::filesystem::copy(e.path(), dir.path());
+}
+
+// Runs lumvex-cli with args in the working folder dir.
+CliRun cliIn(const lumvex::testing::TempDir& dir, const std::string& args) {
   std::string errFile = dir.file("stderr.txt");
   std::string cmd =
       "cd '" + dir.path() + "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + " 2>'" + errFile + "'";
@@ -41,6 +47,14 @@ CliRun cli(const std::string& args) {
   r.exitCode = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   r.err = lumvex::testing::readFile(errFile);
   return r;
+}
+
+// Runs lumvex-cli with args in a fresh working folder holding the
+// configuration files installed beside the program.
+CliRun cli(const std::string& args) {
+  lumvex::testing::TempDir dir;
+  installConfiguration(dir);
+  return cliIn(dir, args);
 }
 
 struct Unit {
@@ -156,4 +170,124 @@ TEST(Cli, BadUsageIsRefused) {
   CliRun r = cli("--help");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("status"), std::string::npos);
+}
+
+namespace {
+
+std::vector<std::string> splitOn(const std::string& s, char sep) {
+  std::vector<std::string> out(1);
+  for (char c : s) {
+    if (c == sep) {
+      out.emplace_back();
+    } else {
+      out.back().push_back(c);
+    }
+  }
+  if (out.back().empty()) out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+// A raw-recording WorldSID unit (serial above 100) downloaded from the command
+// line, in the folder where lumvex-sim wrote its calibration files: the unit
+// sends detector words (120 per record, 232 for LX2), the station converts them
+// to the positions the simulator placed its LEDs at, with the failures where it
+// made them, turns them to the impact side, exports the CSV and writes the raw
+// words beside it.
+TEST(Cli, RawWorldSidDownloadConvertsExportsAndWritesTheRawFile) {
+  struct {
+    const char* type;
+    const char* firmware;
+    int dummyType, lx2, words;
+    const char* typeLine;
+    const char* rawExt;
+  } units[] = {{"WorldSID", "V7.3", 5, 0, 120, "Lumvex Type: WorldSID", "RDF"},
+               {"WorldSID 5th", "V7.3", 7, 0, 120, "Lumvex Type: WorldSID 5th", "RDF"},
+               {"WorldSID 5th", "LX2 V8.0", 7, 1, 232, "Lumvex Type: WorldSID 5th", "RD2"}};
+  constexpr int kStartMs = -20, kSamples = 1501;  // ms, 0.1 ms apart up to 130 ms
+  for (const auto& k : units) {
+    SCOPED_TRACE(std::string(k.type) + " " + k.firmware);
+    Unit u;
+    u.sim.withUnit([&](sim::UnitState& s) {
+      s.props["type"] = k.type;
+      s.props["firmware"] = k.firmware;
+      s.props["serial"] = "150";
+      s.props["caldate"] = "12-Mar-2024";
+      s.props["side"] = "LEFT";
+      s.props["window.start"] = "-100";
+      s.props["window.stop"] = "200";
+      s.status = 3;
+    });
+    lumvex::testing::TempDir dir;
+    installConfiguration(dir);
+    const std::string writeCal = "'" LUMVEX_BINARY_DIR "/sim/lumvex-sim' --set 'type=" + std::string(k.type) +
+                                 "' --set 'firmware=" + k.firmware +
+                                 "' --set serial=150 --set caldate=12-Mar-2024 --write-calibration '" +
+                                 dir.path() + "'";
+    ASSERT_EQ(std::system(writeCal.c_str()), 0);
+
+    // The simulator works out every record before it answers: a loaded machine needs time.
+    CliRun r = cliIn(dir, u.host() + " --timeout 20000 download --start -20 --stop 130 --out '" +
+                              dir.file("crash.CSV") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("downloaded: " + std::to_string(kSamples) + " samples"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("exported: " + dir.file("crash.CSV") +
+                         "\nraw file: " + dir.file(std::string("crash.") + k.rawExt) + "\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.err.find("Converting Raw Data to Engineering Units"), std::string::npos);
+    int rawDumps = 0;
+    for (const auto& l : u.sim.received()) rawDumps += l.rfind("RAWDUMP#-20#130#", 0) == 0;
+    EXPECT_EQ(rawDumps, 1);
+
+    // The CSV: every LED where the model put it (left side: Y turned), codes as they were made.
+    const sim::WsidModel model = sim::wsidModel(k.dummyType, k.lx2);
+    const std::vector<std::string> lines = splitOn(lumvex::testing::readFile(dir.file("crash.CSV")), '\r');
+    size_t first = 0;
+    while (first < lines.size() && lines[first].rfind("Time(ms)", 0) != 0) ++first;
+    ASSERT_EQ(lines.size(), first + 1 + kSamples);
+    std::set<int> codes;
+    double deepest = 1e9;
+    for (int i = 0; i < kSamples; ++i) {
+      const std::vector<std::string> f = splitOn(lines[first + 1 + i], ',');
+      ASSERT_GE(f.size(), 55u);
+      const double t = kStartMs + 0.1 * i;
+      ASSERT_NEAR(std::stod(f[0]), t, 0.006) << "row " << i;
+      for (int head = 1; head <= 2; ++head)
+        for (int slot = 0; slot < 9; ++slot) {
+          const sim::WsidTruth w = sim::wsidTruth(model, head, slot, t);
+          const int col = 1 + (head == 1 ? 0 : 27) + 3 * slot;
+          const double x = std::stod(f[col]), y = std::stod(f[col + 1]), z = std::stod(f[col + 2]);
+          if (w.code > 0) {
+            codes.insert(w.code);
+            EXPECT_TRUE(x == w.code && y == w.code && z == w.code)
+                << "t " << t << " head " << head << " slot " << slot << ": " << x << " for code " << w.code;
+          } else if (w.code == 0) {
+            deepest = std::min(deepest, w.y);
+            // Printed with two decimals: 0.05 mm plus the rounding.
+            ASSERT_NEAR(x, w.x, 0.056) << "t " << t << " head " << head << " slot " << slot;
+            ASSERT_NEAR(y, -w.y, 0.056) << "t " << t << " head " << head << " slot " << slot;
+            ASSERT_NEAR(z, w.z, 0.056) << "t " << t << " head " << head << " slot " << slot;
+          }
+        }
+    }
+    EXPECT_EQ(codes, (std::set<int>{2, 4, 5, 7, 9}));
+    EXPECT_LT(deepest, 60);  // the ribs really moved
+
+    // The raw file beside the export holds the words the unit sent.
+    const std::vector<std::string> raw =
+        splitOn(lumvex::testing::readFile(dir.file(std::string("crash.") + k.rawExt)), '\r');
+    ASSERT_EQ(raw.size(), 7u + kSamples);
+    EXPECT_EQ(raw[0], k.typeLine);
+    EXPECT_EQ(raw[1], "150");
+    std::vector<uint16_t> sent(static_cast<size_t>(k.words) * kSamples);
+    sim::wsidFillRecords(model, kStartMs, kSamples, sent.data());
+    for (int i : {0, 700, kSamples - 1}) {
+      const std::vector<std::string> words = splitOn(raw[7 + i], ',');
+      ASSERT_EQ(static_cast<int>(words.size()), k.words) << "record " << i;
+      for (int w = 0; w < k.words; ++w)
+        ASSERT_EQ(std::stoi(words[w]), sent[static_cast<size_t>(i) * k.words + w]) << "record " << i;
+    }
+  }
 }

@@ -348,3 +348,24 @@ TEST(DownloadSession, RawWorldSidWithoutItsCalibrationFileFailsCleanly) {
   for (const auto& b : s.op.transcript) shown |= b.title == "Calibration File Error";
   EXPECT_TRUE(shown);
 }
+
+TEST(DownloadSession, RawRecordsOfTheWrongSizeAreRefusedBeforeAnyIsStored) {
+  // A unit sending 120-word records asked for LX2 records, and one sending 232
+  // words asked for the 120-word kind.
+  struct {
+    const char* firmware;
+    DownloadMode mode;
+  } cases[] = {{"V7.3", DownloadRawLX2}, {"LX2 V8.0", DownloadRaw}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.firmware);
+    Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", c.firmware}});
+    s.st.model.commit(Ctl::CONNECT);
+    ASSERT_EQ(s.st.session.unitStatus, 3);
+    s.window(-20, 20);
+    s.st.data.ChannelData.SampleCount = 7;
+    EXPECT_EQ(Download(s.st, c.mode), -1);
+    EXPECT_TRUE(s.op.showed("COMM ERROR", "in download"));
+    EXPECT_EQ(s.st.data.ChannelData.SampleCount, 7);
+    EXPECT_EQ(s.op.openProgressBoxes, 0);
+  }
+}

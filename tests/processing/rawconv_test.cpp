@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <vector>
 
@@ -61,13 +62,66 @@ TEST_P(TableIndex, TablesFollowEachOtherWithoutGapAndRunsHoldTheMiddleColumn) {
 INSTANTIATE_TEST_SUITE_P(Layouts, TableIndex,
                          ::testing::Values(LayoutCase{CalLayout50th, 611'870},
                                            LayoutCase{CalLayout5th, 427'768},
-                                           LayoutCase{CalLayout5thLX2, 519'620}));
+                                           LayoutCase{CalLayout5thLX2, 519'620}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& i) {
+                           return std::string(i.param.id == CalLayout50th  ? "WorldSID50th"
+                                              : i.param.id == CalLayout5th ? "WorldSID5th"
+                                                                           : "WorldSID5thLX2");
+                         });
 
 TEST(TableIndex, FiftiethFirstRowOfCHead1FillsFloatsUpTo2043) {
   const CalLayout& L = calLayout(CalLayout50th);
   EXPECT_EQ(L.offset[PlaneC1][0][8], 0);
   EXPECT_EQ(L.offset[PlaneC1][0][21], 13 * 146);
   EXPECT_EQ(L.offset[PlaneC1][1][5], 2044);
+}
+
+// Column breakpoints: three runs 10 mm apart each, the middle one through 0.
+TEST(TableIndex, ColumnBreakpointsAreThreeRunsTenMillimetresApart) {
+  struct Run {
+    double first, last;
+  };
+  auto expand = [](std::initializer_list<Run> runs) {
+    std::vector<double> v;
+    for (const Run& r : runs)
+      for (int k = 0; r.first + 10 * k <= r.last + 1e-9; ++k) v.push_back(r.first + 10 * k);
+    return v;
+  };
+  auto columns = [](int layout, int plane) {
+    const CalPlaneLayout& p = calLayout(layout).plane[plane];
+    return std::vector<double>(p.bp, p.bp + p.columns);
+  };
+  auto near = [](const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k)
+      if (std::fabs(a[k] - b[k]) > 1e-9) return false;
+    return true;
+  };
+  const auto ab50 = expand({{-160.236, -60.236}, {-50, 50}, {60.236, 160.236}});
+  const auto ab5 = expand({{-130.1, -40.1}, {-30, 30}, {40.1, 130.1}});
+  ASSERT_EQ(ab50.size(), 33u);
+  ASSERT_EQ(ab5.size(), 27u);
+  for (int p = PlaneA1; p <= PlaneB2; ++p) {
+    EXPECT_TRUE(near(columns(CalLayout50th, p), ab50)) << "plane " << p;
+    EXPECT_TRUE(near(columns(CalLayout5th, p), ab5)) << "plane " << p;
+    EXPECT_TRUE(near(columns(CalLayout5thLX2, p), ab5)) << "plane " << p;
+  }
+  EXPECT_TRUE(
+      near(columns(CalLayout50th, PlaneC1), expand({{-164.688, -44.688}, {-40, 40}, {43.61, 113.61}})));
+  EXPECT_TRUE(
+      near(columns(CalLayout50th, PlaneC2), expand({{-145.961, -25.961}, {-20, 20}, {25.961, 105.961}})));
+  EXPECT_TRUE(near(columns(CalLayout5th, PlaneC1), expand({{-143, -73}, {-69, 1}, {5, 85}})));
+  EXPECT_TRUE(near(columns(CalLayout5thLX2, PlaneC1), expand({{-124, -44}, {-40, 30}, {34, 104}})));
+  const auto c2of5th = expand({{-114, -44}, {-40, 30}, {34, 114}});
+  EXPECT_TRUE(near(columns(CalLayout5th, PlaneC2), c2of5th));
+  EXPECT_TRUE(near(columns(CalLayout5thLX2, PlaneC2), c2of5th));
+  // Rows: 25 to 40 mm 5 apart, then 10 apart up to 100 (5th) or 110 mm.
+  for (int id : {CalLayout50th, CalLayout5th, CalLayout5thLX2}) {
+    const CalLayout& L = calLayout(id);
+    const std::vector<double> rows(L.rowY, L.rowY + L.rows);
+    EXPECT_TRUE(near(rows, expand({{25, 25}, {30, 30}, {35, 35}, {40, id == CalLayout5th ? 100.0 : 110.0}})))
+        << L.name;
+  }
 }
 
 TEST(TableIndex, LayoutFollowsTypeAndGeneration) {
@@ -137,6 +191,27 @@ TEST(Lookup, TheFirstAndLastTabulatedRatiosCountAsExtrapolated) {
   EXPECT_FALSE(c.ctx.LookupOutOfRange);
   Lookup(c.ctx, NAN, t, 3);
   EXPECT_TRUE(c.ctx.LookupOutOfRange);
+}
+
+TEST(Lookup, EveryInnerTabulatedRatioGivesItsOwnSlopeExactly) {
+  // Whichever neighbouring interval the search lands in, the slope at a
+  // tabulated ratio is the tabulated slope, to the bit.
+  Cal c(CalLayout5thLX2);
+  const CalLayout& L = calLayout(CalLayout5thLX2);
+  for (int p : {PlaneC1, PlaneA2}) {
+    const int row = 4, col = L.plane[p].runs[row].first, points = L.points(p, row);
+    const float* t = c.image.data() + L.offset[p][row][col];
+    for (int k = 1; k < points - 1; ++k) {
+      ASSERT_EQ(Lookup(c.ctx, t[2 * k], t, points), t[2 * k + 1]) << "plane " << p << " point " << k;
+      // Halfway along an interval, the midpoint of its slopes.
+      const float r = std::midpoint(t[2 * k], t[2 * k + 2]);
+      const double expected = t[2 * k + 1] + (static_cast<double>(r) - t[2 * k]) *
+                                                 (static_cast<double>(t[2 * k + 3]) - t[2 * k + 1]) /
+                                                 (static_cast<double>(t[2 * k + 2]) - t[2 * k]);
+      ASSERT_EQ(Lookup(c.ctx, r, t, points), static_cast<float>(expected)) << "plane " << p << " point " << k;
+    }
+  }
+  EXPECT_FALSE(c.ctx.LookupOutOfRange);
 }
 
 TEST(Lookup, SearchCompareBracketsOneInterval) {
@@ -362,6 +437,34 @@ void flattenPlane(std::vector<float>& image, int layout, int plane, double (*slo
     }
 }
 
+TEST(Iteration, EachLayoutAndHeadSeesFromItsOwnViewpoints) {
+  // Constant slopes A 1, B -1, C 0.25: the lines of sight from the two
+  // viewpoints meet at Y = (ZB - ZA + YA + YB) / 2, Z = ZB - (Y - YB).
+  struct Case {
+    int layout, head;
+    double YA, ZA, YB, ZB;  // mm
+  } cases[] = {
+      {CalLayout50th, 1, -14.858, -67.752, 0.059, 53.899},
+      {CalLayout50th, 2, -0.733, -46.751, -0.733, 46.751},
+      {CalLayout5th, 1, -7.95, -53.711, 7.758, 42.022},
+      {CalLayout5th, 2, 5.311, -40.636, 5.311, 40.618},
+      {CalLayout5thLX2, 1, 3.811, -51.299, 6.258, 43.047},
+      {CalLayout5thLX2, 2, 3.811, -42.489, 3.811, 42.489},
+  };
+  for (const Case& k : cases) {
+    Cal c(k.layout);
+    flattenPlane(c.image, k.layout, planeA(k.head), [](int) { return 1.0; });
+    flattenPlane(c.image, k.layout, planeB(k.head), [](int) { return -1.0; });
+    flattenPlane(c.image, k.layout, planeC(k.head), [](int) { return 0.25; });
+    double X = 0, Y = 60, Z = 0;
+    convert_to_eu(c.ctx, X, Y, Z, 0.0, 0.0, 0.0, k.head == 1 ? 1 : 0);
+    const double y = (k.ZB - k.ZA + k.YA + k.YB) / 2;
+    EXPECT_NEAR(Y, y, 1e-9) << "layout " << k.layout << " head " << k.head;
+    EXPECT_NEAR(Z, k.ZB - (y - k.YB), 1e-9) << "layout " << k.layout << " head " << k.head;
+    EXPECT_NEAR(X, 0.25 * y, 1e-9) << "layout " << k.layout << " head " << k.head;
+  }
+}
+
 TEST(Iteration, ATableHoldingNaNGivesCode9NotANaNPosition) {
   Cal c(CalLayout50th);
   flattenPlane(c.image, CalLayout50th, PlaneC1, [](int) { return std::nan(""); });
@@ -434,6 +537,43 @@ TEST(Iteration, SolutionsOutsideTheValidVolumeAreCode9) {
       EXPECT_NEAR(Y, xyz[1], 0.05);
     }
   }
+}
+
+TEST(Iteration, TablesBeyondTheFloatsReadAreNeverUsed) {
+  // Head 2 far out in front and deep: B head 2 reads its last table, the last
+  // of the image (row 10, column 32).
+  Cal c(CalLayout50th);
+  const CalLayout& L = calLayout(CalLayout50th);
+  const std::array<double, 3> xyz = {155, 105, 0};
+  double r[3];
+  sim::wsidHeadRatios(CalLayout50th, c.image.data(), 2, xyz.data(), r);
+  auto convert = [&](int floats) {
+    c.ctx.floats = floats;
+    double X = xyz[0], Y = xyz[1], Z = xyz[2];
+    convert_to_eu(c.ctx, X, Y, Z, r[0], r[1], r[2], 0);
+    return std::array<double, 3>{X, Y, Z};
+  };
+  // At the border of the field the position is near, not exact.
+  const auto whole = convert(L.floats);
+  ASSERT_NE(whole[1], 9);
+  EXPECT_NEAR(whole[1], xyz[1], 3);
+  // The image in memory still holds that table, but it was not read from the file.
+  EXPECT_EQ(convert(L.floats - 1), (std::array<double, 3>{9, 9, 9}));
+  EXPECT_EQ(convert(L.offset[PlaneA1][0][L.plane[PlaneA1].runs[0].first]), (std::array<double, 3>{9, 9, 9}));
+  EXPECT_EQ(convert(0), (std::array<double, 3>{9, 9, 9}));
+}
+
+TEST(Detectors, NoRecordGivesCode9AndReadsNoWord) {
+  Cal c(CalLayout50th);
+  double results[9][6];
+  uint16_t amb[6] = {1, 1, 1, 1, 1, 1};
+  LastLedPosition last{};
+  last[2] = {1, 60, 2, 3, 61, 4};
+  process_data(c.ctx, 0, nullptr, kRawRecordWords, results, amb, last);
+  for (const auto& led : results)
+    for (double v : led) EXPECT_EQ(v, 9);
+  for (uint16_t a : amb) EXPECT_EQ(a, 0);
+  EXPECT_EQ(last[2][1], 60);  // nothing converted, nothing remembered
 }
 
 // ------------------------------------------------------------------ ConvertWSIDdata

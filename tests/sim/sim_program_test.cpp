@@ -1,7 +1,11 @@
 // The lumvex-sim program: --help, an ephemeral port and a pseudo-terminal it
-// prints, a unit that answers on both, and a clean stop on SIGTERM.
+// prints, a unit that answers on both, a clean stop on SIGTERM, and the
+// calibration files it writes for raw-recording units.
 #include "link/link.h"
 #include "platform/transport.h"
+#include "processing/callayout.h"
+#include "sim/wsid_model.h"
+#include "support/testing.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,8 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace lumvex;
 
@@ -104,4 +112,45 @@ TEST(SimProgram, RefusesBadOptions) {
   waitpid(p.pid, &status, 0);
   p.pid = -1;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+}
+
+namespace {
+
+int runSim(const std::string& args) {
+  const int st = std::system(("'" + std::string(kSim) + "' " + args + " 2>/dev/null").c_str());
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+}  // namespace
+
+TEST(SimProgram, WritesTheCalibrationFileOfEachSideUnderTheDateTheUnitReports) {
+  lumvex::testing::TempDir dir;
+  // A WorldSID 5th LX2 on the right side with its own date per side: the
+  // station asks for the current date (the right side's) or for a side.
+  ASSERT_EQ(runSim("--set 'type=WorldSID 5th' --set 'firmware=LX2 V8.0' --set serial=207 --set side=RIGHT "
+                   "--set caldate=01-Feb-2025 --set caldate.left=03-Jan-2025 --set caldate.right=01-Feb-2025 "
+                   "--write-calibration '" +
+                   dir.path() + "'"),
+            0);
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"SN207_01-Feb-2025_Right Side_cal.bin",
+                                             "SN207_03-Jan-2025_Left Side_cal.bin"}));
+  const std::vector<float> image = sim::wsidCalibrationImage(CalLayout5thLX2);
+  ASSERT_EQ(image.size(), 519'620u);
+  for (const auto& n : names)
+    EXPECT_EQ(lumvex::testing::readFile(dir.file(n)),
+              std::string(reinterpret_cast<const char*>(image.data()), image.size() * sizeof(float)))
+        << n;
+
+  // Without per-side dates both sides carry the current one.
+  lumvex::testing::TempDir one;
+  ASSERT_EQ(runSim("--set type=WorldSID --set firmware=V7.3 --write-calibration '" + one.path() + "'"), 0);
+  EXPECT_EQ(std::filesystem::file_size(one.file("SN150_12-Mar-2024_Left Side_cal.bin")), 611'870u * 4);
+  EXPECT_EQ(std::filesystem::file_size(one.file("SN150_12-Mar-2024_Right Side_cal.bin")), 611'870u * 4);
+
+  // Units that deliver positions have no calibration file; a missing folder fails.
+  EXPECT_EQ(runSim("--set type=Polar --write-calibration '" + one.path() + "'"), 2);
+  EXPECT_EQ(runSim("--write-calibration '" + one.file("no/such") + "'"), 1);
 }

@@ -306,6 +306,29 @@ TEST(SimFaults, DropAtCommandAndAfterBytesCloseTheConnection) {
   EXPECT_EQ(r, "S#0");
 }
 
+TEST(SimOverTcp, AClientHangingUpMidDownloadLeavesTheUnitServing) {
+  SimClient c;
+  c.sim.withUnit([](UnitState& u) {
+    u.status = 3;
+    u.props["type"] = "WorldSID";
+    u.props["window.start"] = "-10000";
+    u.props["window.stop"] = "10000";
+  });
+  // About 24 MB of records follow the reply line; nobody reads them. The
+  // simulator makes them all before it answers.
+  c.link->setTimeout(20000);
+  std::string r;
+  ASSERT_EQ(c.ask("DUMPBINA#-10000#10000#", r), IoStatus::Ok);
+  EXPECT_EQ(r.rfind("DUMPBINA#60#200001#", 0), 0u) << r;
+  c.link.reset();
+  for (int k = 0; k < 300 && c.sim.connectionCount() > 0; ++k) std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_EQ(c.sim.connectionCount(), 0);
+  c.link = Transport::openTcp("127.0.0.1", c.port, 1000);
+  ASSERT_TRUE(c.link);
+  c.link->setTimeout(500);
+  EXPECT_EQ(c.ask("S#").rfind("S#3#", 0), 0u);
+}
+
 // How a command file extends the unit: a handler that takes a second line.
 TEST(SimExtension, HandlersRegisterAndTakeFollowUpInput) {
   CommandTable t = DefaultCommands();
