@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 using namespace lumvex;
@@ -23,11 +24,13 @@ struct CliRun {
 };
 
 // Runs lumvex-cli with args in a fresh working folder holding the
-// configuration files installed beside the program.
-CliRun cli(const std::string& args) {
+// configuration files installed beside the program (changed by `prepare`).
+CliRun cli(const std::string& args,
+           const std::function<void(const lumvex::testing::TempDir&)>& prepare = {}) {
   lumvex::testing::TempDir dir;
   for (const auto& e : std::filesystem::directory_iterator(lumvex::testing::sourcePath("config")))
     std::filesystem::copy(e.path(), dir.path());
+  if (prepare) prepare(dir);
   std::string errFile = dir.file("stderr.txt");
   std::string cmd =
       "cd '" + dir.path() + "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + " 2>'" + errFile + "'";
@@ -110,4 +113,27 @@ TEST(Cli, BadUsageIsRefused) {
   CliRun r = cli("--help");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("status"), std::string::npos);
+}
+
+// A start-up that failed ends with a non-zero status (so that a script sees
+// it), after the operator was told which key failed; no command runs.
+TEST(Cli, FailedConfigurationReadExitsNonZeroBeforeTheCommand) {
+  Unit u;
+  CliRun r = cli(u.host() + " status", [](const lumvex::testing::TempDir& d) {
+    std::string ini = lumvex::testing::readFile(d.file("Lumvex_8_0.ini"));
+    size_t at = ini.find("LegacySWUnfiltCode = 0");
+    ASSERT_NE(at, std::string::npos);
+    lumvex::testing::writeFile(d.file("Lumvex_8_0.ini"), ini.substr(0, at));
+  });
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Error Reading Initialization File: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error in section = LegacySoftwareFilterClassCode, variable = LegacySWUnfiltCode"),
+            std::string::npos)
+      << r.err;
+
+  r = cli(u.host() + " status",
+          [](const lumvex::testing::TempDir& d) { std::filesystem::remove(d.file("Lumvex_8_0.ini")); });
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Aborting"), std::string::npos) << r.err;
 }
