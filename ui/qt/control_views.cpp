@@ -25,12 +25,14 @@
 namespace lumvex::qt {
 namespace {
 
+// The colour of an enabled control; a dimmed one keeps the style's grey, or
+// dimming would not show.
 void applyTextColour(QWidget* w, uint32_t rgb) {
   QPalette pal = w->palette();
   QColor c = toQColor(rgb);
-  pal.setColor(QPalette::Text, c);
-  pal.setColor(QPalette::WindowText, c);
-  pal.setColor(QPalette::ButtonText, c);
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+    for (QPalette::ColorRole r : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+      pal.setColor(g, r, c);
   w->setPalette(pal);
 }
 
