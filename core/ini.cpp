@@ -151,6 +151,30 @@ void joinPieces(IniSection& sec) {
   }
 }
 
+// A tag written twice in a section names one item: the first, which is the
+// one every look-up finds. Later lines of the same tag are dropped (their
+// comments move to the item kept), so that a rewrite cannot turn them into
+// pieces or items that read back differently.
+void dropRepeatedTags(IniSection& sec) {
+  std::vector<IniItem> kept;
+  kept.reserve(sec.items.size());
+  std::vector<std::string> seen;  // lower-case tags, sorted
+  for (auto& item : sec.items) {
+    std::string key = item.tag;
+    for (char& c : key) c = lower(c);
+    auto at = std::lower_bound(seen.begin(), seen.end(), key);
+    if (at != seen.end() && *at == key) {
+      auto first =
+          std::find_if(kept.begin(), kept.end(), [&](const IniItem& k) { return sameName(k.tag, item.tag); });
+      for (auto& c : item.comments) first->comments.push_back(std::move(c));
+      continue;
+    }
+    seen.insert(at, std::move(key));
+    kept.push_back(std::move(item));
+  }
+  sec.items = std::move(kept);
+}
+
 void sortStore(IniText& ini) {
   auto bySection = [](const IniSection& a, const IniSection& b) { return compareNames(a.name, b.name) < 0; };
   auto byTag = [](const IniItem& a, const IniItem& b) { return compareNames(a.tag, b.tag) < 0; };
@@ -227,7 +251,10 @@ int parseText(IniText& ini, std::string_view text) {
     parseLine(ini, line, current, pending);
   }
   for (auto& c : pending) ini.trailingComments.push_back(std::move(c));
-  for (auto& s : ini.sections) joinPieces(s);
+  for (auto& s : ini.sections) {
+    dropRepeatedTags(s);
+    joinPieces(s);
+  }
   if (ini.autoSort) sortStore(ini);
   return 0;
 }
@@ -353,6 +380,14 @@ int Ini_ReadFromFile(IniText& ini, const std::string& path) {
     std::string text;
     int rc = slurp(path, text);
     if (rc < 0) return rc;
+    return parseText(ini, text);
+  } catch (const std::bad_alloc&) {
+    return kIniOutOfMemory;
+  }
+}
+
+int Ini_ReadFromText(IniText& ini, std::string_view text) {
+  try {
     return parseText(ini, text);
   } catch (const std::bad_alloc&) {
     return kIniOutOfMemory;

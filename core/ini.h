@@ -4,7 +4,8 @@
 // the old file. Section names and tags match without regard to letter case.
 //
 // Operations: Ini_New, Ini_Dispose, Ini_ReadFromFile, Ini_GetInt,
-// Ini_GetStringIntoBuffer, Ini_PutInt, Ini_PutString, Ini_WriteToFile.
+// Ini_GetStringIntoBuffer, Ini_PutInt, Ini_PutString, Ini_WriteToFile
+// (and Ini_ReadFromText, Ini_FormatText: the same text without the file).
 #pragma once
 
 #include <array>
@@ -61,6 +62,9 @@ void Ini_Dispose(IniHandle& ini);
 // 0, kIniFileNotFound, kIniAccessDenied, kIniBadEncoding, kIniOutOfMemory or
 // kIniIoError. On an error the store keeps what was read before it.
 int Ini_ReadFromFile(IniText& ini, const std::string& path);
+// The same for a file's bytes already in memory: 0, kIniBadEncoding or
+// kIniOutOfMemory.
+int Ini_ReadFromText(IniText& ini, std::string_view text);
 
 // 1 and *value set when the item holds a decimal integer; 0 when the section or
 // item is missing or the value is blank; kIniInvalidInteger otherwise ("1.5").

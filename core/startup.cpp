@@ -1,6 +1,7 @@
 #include "core/startup.h"
 
 #include "core/config.h"
+#include "link/link.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -90,9 +91,7 @@ int StartStation(Station& st) {
 }
 
 void ExitStation(Station& st) {
-  // Closing the link belongs to Disconnect (link/); releasing the handle here
-  // closes the transport it owns.
-  st.session.linkHandle.reset();
+  Disconnect(st);
   clearRunFlags(st.session);
   WriteAddressList(st);  // a list that cannot be written is not worth keeping the window for
   st.session.resourceManager = false;

@@ -172,6 +172,21 @@ TEST(IniWrite, RewritingKeepsCommentsAndSortsAlphabetically) {
   EXPECT_FALSE(std::filesystem::exists(d.file(kIniTempFileName)));
 }
 
+TEST(IniWrite, ATagWrittenTwiceKeepsTheValueTheLookupsSaw) {
+  TempDir d;
+  // The second "Text" is long: written in pieces beside the first, it used to
+  // read back as pieces of a different item.
+  std::string twice = "[S]\n; first\nText = short\n; second\nTEXT = " + std::string(100, 'a') + "\nz = 1\n";
+  for (int sorted : {1, 0}) {
+    IniHandle ini = readText(d, twice, nullptr, sorted);
+    EXPECT_EQ(getString(*ini, "S", "text"), "short");
+    EXPECT_EQ(Ini_FormatText(*ini), "[S]\r\n; first\r\n; second\r\nText = short\r\nz = 1\r\n\r\n");
+    IniHandle back = Ini_New(sorted);
+    ASSERT_EQ(Ini_ReadFromText(*back, Ini_FormatText(*ini)), 0);
+    EXPECT_EQ(Ini_FormatText(*back), Ini_FormatText(*ini));
+  }
+}
+
 TEST(IniWrite, UnsortedStoreKeepsFileOrder) {
   TempDir d;
   IniHandle ini = readText(d, "[Z]\nb = 2\na = 1\n[A]\nc = 3\n", nullptr, 0);

@@ -173,6 +173,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(status->palette().color(QPalette::Text), QColor(0, 0x80, 0));
     model().setLabel(Ctl::CONNECT, "DISCONNECT");
     QCOMPARE(widget<QPushButton>(*win_, "CONNECT")->text(), QString("DISCONNECT"));
+    // A dimmed button shows grey text, also after its colour was set.
+    model().setTextColour(Ctl::ARM_BUT, colour::Black);
+    auto* arm = widget<QPushButton>(*win_, "ARM_BUT");
+    QVERIFY(!arm->isEnabled());
+    QVERIFY(arm->palette().color(QPalette::Disabled, QPalette::ButtonText) !=
+            arm->palette().color(QPalette::Active, QPalette::ButtonText));
     model().setDimmed(Ctl::ARM_BUT, false);
     QVERIFY(win_->controlWidget(Ctl::ARM_BUT)->isEnabled());
     model().setVisible(Ctl::SAVE_LED_INFO, true);

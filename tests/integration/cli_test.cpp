@@ -172,6 +172,32 @@ TEST(Cli, BadUsageIsRefused) {
   EXPECT_NE(r.out.find("status"), std::string::npos);
 }
 
+// A start-up that failed ends with a non-zero status (so that a script sees
+// it), after the operator was told which key failed; no command runs.
+TEST(Cli, FailedConfigurationReadExitsNonZeroBeforeTheCommand) {
+  Unit u;
+  lumvex::testing::TempDir cut;
+  installConfiguration(cut);
+  std::string ini = lumvex::testing::readFile(cut.file("Lumvex_8_0.ini"));
+  size_t at = ini.find("LegacySWUnfiltCode = 0");
+  ASSERT_NE(at, std::string::npos);
+  lumvex::testing::writeFile(cut.file("Lumvex_8_0.ini"), ini.substr(0, at));
+  CliRun r = cliIn(cut, u.host() + " status");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Error Reading Initialization File: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error in section = LegacySoftwareFilterClassCode, variable = LegacySWUnfiltCode"),
+            std::string::npos)
+      << r.err;
+
+  lumvex::testing::TempDir missing;
+  installConfiguration(missing);
+  std::filesystem::remove(missing.file("Lumvex_8_0.ini"));
+  r = cliIn(missing, u.host() + " status");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Aborting"), std::string::npos) << r.err;
+}
+
 namespace {
 
 std::vector<std::string> splitOn(const std::string& s, char sep) {

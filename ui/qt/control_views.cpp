@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
@@ -25,12 +26,14 @@
 namespace lumvex::qt {
 namespace {
 
+// The colour of an enabled control; a dimmed one keeps the style's grey, or
+// dimming would not show.
 void applyTextColour(QWidget* w, uint32_t rgb) {
   QPalette pal = w->palette();
   QColor c = toQColor(rgb);
-  pal.setColor(QPalette::Text, c);
-  pal.setColor(QPalette::WindowText, c);
-  pal.setColor(QPalette::ButtonText, c);
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+    for (QPalette::ColorRole r : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+      pal.setColor(g, r, c);
   w->setPalette(pal);
 }
 
@@ -297,6 +300,7 @@ class TableView : public ControlView {
     for (int r = 0; r < rows; ++r)
       for (int j = 0; j < cols; ++j)
         renderCell(r, j, j < static_cast<int>(k.cells[r].size()) ? &k.cells[r][j] : nullptr);
+    fitWidth(cols);
   }
 
  private:
@@ -311,6 +315,23 @@ class TableView : public ControlView {
             rows * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth() + 2;
     table_->setMinimumHeight(h);
     table_->setMaximumHeight(h);
+  }
+
+  // Wide enough for every column's contents (the ISO codes of the LED table),
+  // so that no column hides behind a scroll bar.
+  void fitWidth(int cols) {
+    constexpr int kCellPadding = 12;  // px, the style's margins around a cell's text
+    const QFontMetrics fm = table_->fontMetrics();
+    int w = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    for (int j = 0; j < cols; ++j) {
+      int col = std::max(table_->horizontalHeader()->sectionSizeHint(j),
+                         table_->horizontalHeader()->minimumSectionSize());
+      for (int r = 0; r < table_->rowCount(); ++r)
+        if (const QTableWidgetItem* item = table_->item(r, j))
+          col = std::max(col, fm.horizontalAdvance(item->text()) + kCellPadding);
+      w += col;
+    }
+    table_->setMinimumWidth(w);
   }
 
   void renderCell(int r, int j, const Cell* cell) {

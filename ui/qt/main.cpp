@@ -1,5 +1,6 @@
 // lumvex-station: the desktop station with its Qt window. Run it in the folder
-// that holds the configuration files.
+// that holds the configuration files. Exits 0 after an orderly close, 1 when
+// the start-up failed (the configuration could not be read).
 #include "core/callbacks.h"
 #include "core/startup.h"
 #include "core/station.h"
@@ -9,6 +10,9 @@
 
 #include <QApplication>
 #include <QTimer>
+
+#include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -32,5 +36,10 @@ int main(int argc, char** argv) {
     if (st.quitRequested) app.quit();
   });
   quitWatch.start(200);
+  // LUMVEX_CONNECT=1 (set by scripts/run beside the simulated unit) presses
+  // CONNECT once the window is up, with the address the list left current.
+  const char* autoConnect = std::getenv("LUMVEX_CONNECT");
+  if (autoConnect && std::strcmp(autoConnect, "1") == 0)
+    QTimer::singleShot(0, &app, [&] { st.model.commit(lumvex::Ctl::CONNECT); });
   return app.exec();
 }
