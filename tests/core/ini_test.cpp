@@ -7,6 +7,7 @@
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -325,11 +326,33 @@ TEST_F(WriteFailure, NotWritableIsReportedBeforeAnythingIsWritten) {
   expectUntouched();
 }
 
+// Root writes into any folder, so as root the write runs in a child that has
+// become an unprivileged user owning the folder, as an operator would.
 TEST_F(WriteFailure, ReadOnlyFolder) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  const bool root = geteuid() == 0;
+  constexpr uid_t kNobody = 65534;
+  if (root) {
+    ASSERT_EQ(chown(d.path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chown(dest.c_str(), kNobody, kNobody), 0);
+  }
   std::filesystem::permissions(d.path(),
                                std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  int rc = Ini_WriteToFile(*ini, dest);
+  int rc = 1;
+  if (root) {
+    pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(100);
+      _exit(-Ini_WriteToFile(*ini, dest));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 100) << "could not become an unprivileged user";
+    rc = -WEXITSTATUS(status);
+  } else {
+    rc = Ini_WriteToFile(*ini, dest);
+  }
   std::filesystem::permissions(d.path(), std::filesystem::perms::owner_all);
   EXPECT_EQ(rc, kIniAccessDenied);
   expectUntouched();
