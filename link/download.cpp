@@ -66,24 +66,28 @@ struct LineModeGuard {
 
 // Reads the records into RawWords. 0 when all arrived and every sum matched,
 // 1 when all arrived but a sum did not match, -1 when the stream stopped
-// (time-out or short read), -2 when the link was lost. Records arrive in
-// blocks of many at a time; each record's words are moved into place and its
-// sum checked, so a block costs one read instead of one per record.
+// (time-out or short read), -2 when the link was lost. Each read takes what
+// the link holds, up to a large block, and waits at most the link's time-out
+// for it: a slow link (a serial line moves about 11 kB/s) keeps a download
+// going as long as records keep coming, and a stream that stops ends it after
+// one time-out. Whole records are moved into place and their sums checked; a
+// record cut by the end of a read waits at the front of the block for its rest.
 int receiveRecords(Station& st, long records, long words) {
   uint8_t* dst = reinterpret_cast<uint8_t*>(st.data.RawWords.begin());
   const size_t wordBytes = static_cast<size_t>(words) * 2;
   const size_t recordBytes = wordBytes + 1;
-  const long perBlock = std::max<long>(1, static_cast<long>((4u << 20) / recordBytes));
-  std::vector<uint8_t> block(static_cast<size_t>(perBlock) * recordBytes);
+  const size_t capacity = std::max<size_t>(1, (4u << 20) / recordBytes) * recordBytes;
+  std::vector<uint8_t> block(capacity);
+  size_t held = 0;  // bytes in block, less than one record between reads
   int mismatches = 0;
-  for (long first = 0; first < records; first += perBlock) {
-    const long count = std::min(perBlock, records - first);
+  for (long r = 0; r < records;) {
+    const size_t left = static_cast<size_t>(records - r) * recordBytes - held;
     size_t got = 0;
-    const int rc = ReadRaw(st, block.data(), static_cast<size_t>(count) * recordBytes, got);
+    const int rc = ReadSome(st, block.data() + held, std::min(capacity - held, left), got);
     if (rc != 0) return rc == -2 ? -2 : -1;
-    for (long i = 0; i < count; ++i) {
-      const long r = first + i;
-      const uint8_t* rec = block.data() + static_cast<size_t>(i) * recordBytes;
+    held += got;
+    const uint8_t* rec = block.data();
+    for (; held >= recordBytes; held -= recordBytes, rec += recordBytes, ++r) {
       std::memcpy(dst + static_cast<size_t>(r) * wordBytes, rec, wordBytes);
       unsigned sum = 0;
       for (size_t k = 0; k < wordBytes; ++k) sum += rec[k];
@@ -91,6 +95,7 @@ int receiveRecords(Station& st, long records, long words) {
       st.ui->progressUpdate(static_cast<double>(r * 100 / records));
       if ((r + 1) % 102 == 0) st.ui->processEvents();
     }
+    if (held > 0 && rec != block.data()) std::memmove(block.data(), rec, held);
   }
   return mismatches ? 1 : 0;
 }

@@ -4,6 +4,8 @@
 //   type, serial, firmware          identity (as for the identification)
 //   window.start / window.stop      the recorded window (ms)
 //   download.badsum=N               corrupt the sum of record N (0-based)
+//   download.pace=MS                send the records in small pieces MS ms apart,
+//                                   as a slow line (a serial port) delivers them
 #include "sim/commands.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
@@ -17,6 +19,7 @@ namespace lumvex::sim {
 namespace {
 
 constexpr size_t kChunkBytes = 256 * 1024;  // records go out in chunks of about this size
+constexpr size_t kPacedChunkBytes = 4096;   // pieces of a paced download
 
 bool argInt(const Request& r, size_t i, int& out) {
   if (i >= r.args.size() || r.args[i].empty()) return false;
@@ -55,6 +58,9 @@ bool windowOk(Exchange& x, int& start, int& stop, std::string& f1, std::string& 
 template <typename Fill>
 void sendRecords(Exchange& x, long records, int words, Fill fill) {
   const long badSum = x.unit.propInt("download.badsum", -1);
+  const long paceMs = x.unit.propInt("download.pace", 0);
+  const size_t chunkBytes = paceMs > 0 ? kPacedChunkBytes : kChunkBytes;
+  long dueMs = 0;
   const size_t recBytes = static_cast<size_t>(words) * 2 + 1;
   std::vector<int16_t> w(static_cast<size_t>(words));
   std::string chunk;
@@ -71,12 +77,13 @@ void sendRecords(Exchange& x, long records, int words, Fill fill) {
     }
     if (r == badSum) ++sum;
     chunk.push_back(static_cast<char>(sum & 0xFF));
-    if (chunk.size() >= kChunkBytes) {
-      x.sendRaw(chunk);
+    if (chunk.size() >= chunkBytes) {
+      x.sendRaw(chunk, dueMs);
+      dueMs += paceMs;
       chunk.clear();
     }
   }
-  if (!chunk.empty()) x.sendRaw(chunk);
+  if (!chunk.empty()) x.sendRaw(chunk, dueMs);
 }
 
 void dumpPositions(Exchange& x) {

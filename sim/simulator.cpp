@@ -299,9 +299,9 @@ void Exchange::replyAs(std::string_view name, const std::vector<std::string>& fi
   conn_.out.push_back({now + std::chrono::milliseconds(delayMs), line});
 }
 
-void Exchange::sendRaw(std::string_view bytes) {
+void Exchange::sendRaw(std::string_view bytes, long afterMs) {
   // Raw bytes queue behind any held reply, as they would on a real line.
-  conn_.out.push_back({now, std::string(bytes)});
+  conn_.out.push_back({now + std::chrono::milliseconds(afterMs), std::string(bytes)});
 }
 
 void Exchange::expectLine(Continuation then) {

@@ -123,8 +123,9 @@ class Exchange {
   // the station's parser; the fault rules may change it).
   void reply(const std::vector<std::string>& fields = {});
   void replyAs(std::string_view name, const std::vector<std::string>& fields);
-  // Bytes as they are (binary records, a second line).
-  void sendRaw(std::string_view bytes);
+  // Bytes as they are (binary records, a second line), afterMs ms from now
+  // (0: at once).
+  void sendRaw(std::string_view bytes, long afterMs = 0);
   // The next input line (without CR LF) or the next n bytes go to `then`
   // instead of the command table (comment lines, uploads); an expected line
   // ends at CR or LF, since the test comment line is closed by CR alone.

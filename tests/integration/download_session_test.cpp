@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -207,6 +208,67 @@ TEST(DownloadSession, StalledOrCutStreamEndsAtOnceAndLostLinkDisconnects) {
   EXPECT_FALSE(LinkOpen(s.st));
   EXPECT_EQ(s.st.model.text(Ctl::STATUSBOX), "Disconnected");
   EXPECT_EQ(s.op.openProgressBoxes, 0);
+}
+
+// A slow line delivers the records over far longer than one time-out; the
+// download goes on as long as bytes keep coming.
+TEST(DownloadSession, SlowLinkDownloadsEveryRecordWhileBytesKeepComing) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}, {"download.pace", "20"}});
+  s.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  SetLinkTimeout(s.st, 150);
+  s.window(-100, 200);  // 3001 records of 21 words in 4 kB pieces 20 ms apart: about 0.6 s
+  ASSERT_EQ(Download(s.st, DownloadProcessed), 0) << ::testing::PrintToString(s.op.messages());
+  ASSERT_EQ(s.st.data.ChannelData.SampleCount, 3001);
+  int16_t want[21];
+  const auto* w = reinterpret_cast<const int16_t*>(s.st.data.RawWords.begin());
+  for (long r : {0L, 1234L, 3000L}) {
+    sim::positionRecord(3, -100 + r / 10.0, want);
+    for (int k = 0; k < 21; ++k) ASSERT_EQ(w[r * 21 + k], want[k]) << "record " << r << " word " << k;
+  }
+  EXPECT_EQ(s.op.progress.back(), 3000 * 100 / 3001);
+}
+
+// The unit stops sending in the middle of a record but keeps the link open:
+// the download ends after one time-out, not one per missing record, and the
+// link is usable again.
+TEST(DownloadSession, StreamThatStopsMidRecordEndsAfterOneTimeOut) {
+  sim::CommandTable t = sim::DefaultCommands();
+  t.add("DUMPBINA", [](sim::Exchange& x) {
+    x.reply({"21", "200"});
+    std::string bytes;
+    for (int r = 0; r < 50; ++r) {
+      bytes.append(42, '\x01');
+      bytes.push_back(42);
+    }
+    bytes.append(17, '\x01');  // part of record 50
+    x.sendRaw(bytes);
+  });
+  DriveStation d({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}}, 3, t);
+  BindCallbacks(d.st);
+  d.st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
+  d.st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(d.port));
+  d.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(d.st.session.unitStatus, 3);
+  d.st.model.setText(Ctl::DATA_STRT, "-1000");
+  d.st.model.setText(Ctl::DATA_STOP, "1000");
+  d.st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
+  d.st.model.setNumber(Ctl::DL_START_TIME, -10);
+  d.st.model.setNumber(Ctl::DL_STOP_TIME, 10);
+  SetLinkTimeout(d.st, 100);
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_EQ(Download(d.st, DownloadProcessed), -1);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_LT(ms, 2000) << "waited per missing record";  // 150 missing records would take 15 s
+  EXPECT_TRUE(d.op.showed("COMM ERROR", "in data download - download aborted"));
+  EXPECT_EQ(d.op.progress.back(), 49 * 100 / 200);
+  EXPECT_EQ(d.op.openProgressBoxes, 0);
+  EXPECT_EQ(d.st.model.text(Ctl::STATUSBOX), "Connected - Idle");
+  std::string cmd = CommandFrame("S#");
+  EXPECT_EQ(sendRcv(d.st, cmd), 0);
+  std::string a, b;
+  EXPECT_EQ(Parser("S", cmd, a, b), 0);
 }
 
 TEST(DownloadSession, RefusedWindowAndOversizedReplyStoreNothing) {
