@@ -127,9 +127,12 @@ int rawdump(CliContext& c) {
   if (CliConnect(c) != 0) return kFailed;
   setWindow(c.st.model, d.start, d.stop);
   c.op.saveAnswer = d.out;
-  const int rc = Download(c.st, DownloadRawToFile);
+  // The download succeeds whatever became of the file; the exit status says
+  // whether the dump was written completely.
+  int saved = -1;
+  const int rc = Download(c.st, DownloadRawToFile, &saved);
   CliDisconnect(c);
-  if (rc != 0) return kFailed;
+  if (rc != 0 || saved != 0) return kFailed;
   std::printf("raw dump: %s\n", c.st.session.CurrentDataPath.c_str());
   return 0;
 }

@@ -102,7 +102,8 @@ int receiveRecords(Station& st, long records, long words) {
 
 }  // namespace
 
-int Download(Station& st, int mode) {
+int Download(Station& st, int mode, int* dumpResult) {
+  if (dumpResult) *dumpResult = -1;
   if (!windowAccepted(st)) return -1;
   const int start = st.model.intValue(Ctl::DL_START_TIME);
   const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
@@ -173,7 +174,10 @@ int Download(Station& st, int mode) {
     return -1;
   }
   st.data.RawRecordCount = static_cast<int>(records);
-  if (mode == DownloadRawToFile) DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
+  if (mode == DownloadRawToFile) {
+    const int saved = DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
+    if (dumpResult) *dumpResult = saved;
+  }
   return 0;
 }
 
