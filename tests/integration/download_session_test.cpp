@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -73,6 +74,66 @@ struct Family {
   int columns;  // after assembly, time included
 };
 
+std::string today() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
+  return buf;
+}
+
+// The four header lines of an absolute, unfiltered export of a unit with
+// serial 42, trigger 0 and no test comment, and the shape of every channel
+// code: test object and position, the family, "DS" and the axes in column
+// order for the LEDs, then the type's sensor codes.
+void checkHeader(const Family& f, const Station& st, const std::vector<std::string>& lines) {
+  const bool ledSide = f.type == 0 || f.type == 3 || f.type == 5 || f.type == 7;
+  const std::string side = ledSide ? "Left Side" : "CENTER in X Dir";
+  const char object = st.model.itemValue(Ctl::TESTOBJECT).at(0);
+  const char position = st.model.itemValue(Ctl::POSITION).at(0);
+  const std::string name = f.type == 5 || f.type == 7 ? std::string(f.typeText) + " w/IRT w/Length Change"
+                                                      : std::string(f.typeText);
+  EXPECT_EQ(lines[0], "Lumvex Type: " + name +
+                          ",,,,,,Data is Absolute,,,,,,ISO Filter code=0 - no filter,,,,ISO CSV Format");
+  EXPECT_EQ(lines[1], "Lumvex Facing Toward Dummy " + side +
+                          ",,,,,,Serial Number:42,,,,,,ISO Test Object code=" + object + ",,,,Trigger:0");
+  EXPECT_EQ(lines[2], "ATD: ,,,,,,Test Date:" + today() + ",,,,,,ISO Position code=" + position);
+  std::vector<std::string> names;
+  {
+    std::stringstream in(lines[3]);
+    std::string n;
+    while (std::getline(in, n, ',')) names.push_back(n);
+  }
+  ASSERT_EQ(names.size(), static_cast<size_t>(f.type == 5 || f.type == 7 ? 91 : f.columns));
+  EXPECT_EQ(names[0], "Time(ms)");
+  static const char* kFamily[] = {"PE", "HF", "H3", "S2", "BA", "WS", "H3", "WF"};
+  const sim::RecordingShape shape = sim::recordingShape(f.type);
+  for (int led = 0; led < shape.ledCount; ++led)
+    for (int a = 0; a < shape.axes; ++a) {
+      const std::string& code = names[1 + led * shape.axes + a];
+      ASSERT_EQ(code.size(), 16u) << code;
+      EXPECT_EQ(code[0], object) << code;
+      EXPECT_EQ(code[1], position) << code;
+      EXPECT_EQ(code.substr(10, 4), std::string(kFamily[f.type]) + "DS") << code;
+      EXPECT_EQ(code[14], "XYZ"[a]) << code;
+      EXPECT_EQ(code[15], '0') << code;
+    }
+  std::vector<std::string> sensors;
+  if (f.type <= 2)
+    sensors = {"SENSLE9999PO00", "SENSRI9999PO00"};
+  else if (f.type == 3 || f.type == 4)
+    sensors = {"SENSTO9999PO00", "SENSBO9999PO00", "SENSMI9999PO00"};
+  else if (f.type == 6)
+    sensors = {"SENSLE9999PO00", "SENSRI9999PO00", "SENSMI9999PO00"};
+  else
+    sensors = {"SENSTORE99PO00", "SENSBORE99PO00", "SENSMIRE99PO00",
+               "SENSTOBL99PO00", "SENSBOBL99PO00", "SENSMIBL99PO00"};
+  const int first = 1 + shape.ledCount * shape.axes;
+  for (size_t k = 0; k < sensors.size(); ++k)
+    EXPECT_EQ(names[first + k], std::string(1, object) + position + sensors[k]);
+}
+
 }  // namespace
 
 TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
@@ -108,8 +169,9 @@ TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
     const std::vector<std::string> lines =
         splitCr(lumvex::testing::readFile(path.substr(0, path.size() - 3) + "CSV"));
     ASSERT_EQ(lines.size(), static_cast<size_t>(4 + records));
+    checkHeader(f, s.st, lines);
     const double dt = 1.0 / shape.samplesPerMs;
-    for (long r = 0; r < records; r += 37) {
+    for (long r = 0; r < records; ++r) {
       const std::vector<double> v = numbers(lines[4 + r]);
       ASSERT_GE(v.size(), static_cast<size_t>(f.columns));
       const double t = -20 + r * dt;
@@ -168,6 +230,14 @@ TEST(DownloadSession, WindowChecksRunBeforeAnythingIsSent) {
   EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
   EXPECT_TRUE(s.op.showed("Download Error", "Maximum data download is 25,000 ms for WorldSID"));
   EXPECT_EQ(s.sim.received().size(), sent);
+  // Exactly 25000 ms goes out (the unit, holding less, refuses the stop time).
+  s.set("window.stop", "20000");
+  s.op.clear();
+  s.window(0, 25000);
+  EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+  EXPECT_TRUE(s.op.showed("ERROR", "bad stop time - download aborted"))
+      << ::testing::PrintToString(s.op.messages());
+  EXPECT_EQ(s.lastReceived("DUMPBINA").rfind("DUMPBINA#0#25000#", 0), 0u);
 }
 
 TEST(DownloadSession, BadRecordSumFailsAtTheEndWithTheLinkStillUsable) {
