@@ -5,7 +5,9 @@
 #include "cli/cli.h"
 #include "files/export.h"
 #include "link/download.h"
+#include "platform/paths.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -65,6 +67,15 @@ bool parseArgs(const std::vector<std::string>& a, DownloadArgs& d, std::string& 
   return true;
 }
 
+// The name the export gets: the three characters after the last '.' in upper case.
+std::string ExportedName(std::string path) {
+  const size_t dot = pathLastDot(path);
+  if (dot == std::string::npos) return path;
+  for (size_t i = dot + 1; i <= dot + 3 && i < path.size(); ++i)
+    path[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[i])));
+  return path;
+}
+
 void setWindow(Model& m, int start, int stop) {
   m.setNumber(Ctl::DL_START_TIME, start);
   m.setNumber(Ctl::DL_STOP_TIME, stop);
@@ -106,11 +117,16 @@ int download(CliContext& c) {
   }
   c.op.saveAnswer = d.out;
   // What the export button runs, keeping its result for the exit status.
+  const bool rawDue = st.data.RawPresent != 0 && st.data.RawSaved == 0;
   const int rc = FileSave(st);
   st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");
   CliDisconnect(c);
+  // The raw file, when one was written, took over the current path.
+  std::string rawPath;
+  if (rawDue && st.data.RawSaved != 0) rawPath = st.session.CurrentDataPath;
   if (rc == 0) {
-    std::printf("exported: %s\n", st.session.CurrentDataPath.c_str());
+    std::printf("exported: %s\n", ExportedName(d.out).c_str());
+    if (!rawPath.empty()) std::printf("raw file: %s\n", rawPath.c_str());
     return 0;
   }
   return kFailed;
