@@ -19,6 +19,7 @@ namespace lumvex {
 namespace {
 
 constexpr uint32_t kDarkRed = 0x800000;
+constexpr long kRawRecordWordsFirstGeneration = 120;  // words of a raw record of a unit before LX2
 constexpr uint32_t kDarkGreen = 0x008000;
 
 int readWindowValue(const Model& m, Ctl c) {
@@ -125,13 +126,18 @@ int Download(Station& st, int mode, int* dumpResult) {
     return -1;
   }
   long words = 0, records = 0;
-  // A reply the buffers cannot hold is refused before a byte is stored.
+  // A reply the buffers cannot hold is refused before a byte is stored, and
+  // so are raw records of another generation's size, which the conversion
+  // would read out of step.
+  const long rawWords = mode == DownloadRawLX2 ? kMaxRecordWords : kRawRecordWordsFirstGeneration;
   const bool shapeOk = parseCount(f1, words) && parseCount(f2, records) && words > 0 &&
                        words <= kMaxRecordWords && records >= 0 && records <= kMaxRecords &&
                        static_cast<size_t>(words) * static_cast<size_t>(records) <= st.data.RawWords.size &&
-                       (mode != DownloadProcessed || words + 1 <= kMaxChannels);
+                       (mode != DownloadProcessed || words + 1 <= kMaxChannels) &&
+                       (mode == DownloadProcessed || mode == DownloadRawToFile || words == rawWords);
   if (!shapeOk) {
     st.ui->message("COMM ERROR", "in download");
+    ClearLink(st);  // drop what of the refused stream has already come in
     return -1;
   }
 

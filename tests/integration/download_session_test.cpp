@@ -369,6 +369,28 @@ TEST(DownloadSession, RefusedWindowAndOversizedReplyStoreNothing) {
   EXPECT_TRUE(big.op.showed("COMM ERROR", "in download"));
   EXPECT_EQ(big.st.data.ChannelData.SampleCount, 7);
   EXPECT_EQ(big.op.openProgressBoxes, 0);
+  EXPECT_TRUE(big.op.progress.empty());
+}
+
+// Raw records of the other generation's size would be converted out of step:
+// a first-generation download (120 words) announcing 232 words is refused.
+TEST(DownloadSession, RawRecordsOfTheWrongGenerationAreRefused) {
+  sim::CommandTable t = sim::DefaultCommands();
+  t.add("RAWDUMP", [](sim::Exchange& x) { x.reply({"232", "3"}); });
+  DriveStation d({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}}, 3, t);
+  d.st.model.setText(Ctl::DATA_STRT, "-1000");
+  d.st.model.setText(Ctl::DATA_STOP, "1000");
+  d.st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
+  d.st.model.setNumber(Ctl::DL_START_TIME, -10);
+  d.st.model.setNumber(Ctl::DL_STOP_TIME, 10);
+  ASSERT_TRUE(d.connect());
+  d.st.session.DummyType = DummyWorldSID50th;
+  d.st.session.IsLX2 = 0;
+  d.st.data.ChannelData.SampleCount = 7;
+  EXPECT_EQ(Download(d.st, DownloadRaw), -1);
+  EXPECT_TRUE(d.op.showed("COMM ERROR", "in download"));
+  EXPECT_EQ(d.st.data.ChannelData.SampleCount, 7);
+  EXPECT_TRUE(d.op.progress.empty());
 }
 
 TEST(DownloadSession, RawDumpFileHasTheTypeLineAndDoubledSignedWords) {
