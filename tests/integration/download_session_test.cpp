@@ -201,6 +201,39 @@ TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
   }
 }
 
+// The page-0 download button waits for saved LED settings and a unit that
+// holds its recording; the Diagnostics raw download stops the I/O check first.
+TEST(DownloadSession, ButtonsDownloadOnlyFromAnIdleUnitWithSavedLedSettings) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-10, 10);
+  m.setVisible(Ctl::SAVE_LED_INFO, true);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  EXPECT_TRUE(s.op.showed("NOTE:", "Save or Cancel the LED settings"));
+  EXPECT_EQ(s.countReceived("DUMPBINA"), 0);
+  m.setVisible(Ctl::SAVE_LED_INFO, false);
+
+  s.sim.withUnit([](sim::UnitState& u) { u.status = 1; });  // collecting pre-trigger data
+  m.commit(Ctl::DOWNLOAD_BUT);
+  m.commit(Ctl::RAWDOWNLOAD);
+  EXPECT_EQ(s.countReceived("DUMPBINA"), 0);
+  EXPECT_EQ(s.countReceived("RAWDUMP"), 0);
+  EXPECT_NE(m.activePage(), pageIndex(Panel::Export));
+
+  s.sim.withUnit([](sim::UnitState& u) { u.status = 3; });
+  s.st.session.ioCheckRunning = 1;
+  m.setLabel(Ctl::CHECKIOBUT, "Stop I/O Check");
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("dump.CSV"));
+  m.commit(Ctl::RAWDOWNLOAD);
+  EXPECT_EQ(s.st.session.ioCheckRunning, 0);
+  EXPECT_EQ(m.label(Ctl::CHECKIOBUT), "Check I/O");
+  EXPECT_EQ(s.countReceived("RAWDUMP"), 1);
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("dump.CSV"))).size(), 1u + 201u);
+}
+
 TEST(DownloadSession, WindowChecksRunBeforeAnythingIsSent) {
   Session s({{"type", "WorldSID"}, {"serial", "42"}, {"firmware", "LX2 V8"}});
   Model& m = s.st.model;
