@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 namespace lumvex::cli {
 namespace {
@@ -91,9 +92,19 @@ int download(CliContext& c) {
   if (CliConnect(c) != 0) return kFailed;
   Station& st = c.st;
   Model& m = st.model;
-  // The ISO selectors as the operator would set them before downloading.
-  if (!d.testObject.empty() && m.selectValue(Ctl::TESTOBJECT, d.testObject)) m.commit(Ctl::TESTOBJECT);
-  if (!d.position.empty() && m.selectValue(Ctl::POSITION, d.position)) m.commit(Ctl::POSITION);
+  // The ISO selectors as the operator would set them before downloading; a
+  // value the selector does not offer is refused rather than replaced by the
+  // default.
+  for (auto [ctl, value, what] : {std::tuple{Ctl::TESTOBJECT, &d.testObject, "test object"},
+                                  std::tuple{Ctl::POSITION, &d.position, "position"}}) {
+    if (value->empty()) continue;
+    if (!m.selectValue(ctl, *value)) {
+      std::fprintf(stderr, "download: the %s selector offers no %s\n", what, value->c_str());
+      CliDisconnect(c);
+      return kBadArguments;
+    }
+    m.commit(ctl);
+  }
   setWindow(m, d.start, d.stop);
   if (m.intValue(Ctl::DL_START_TIME) != d.start || m.intValue(Ctl::DL_STOP_TIME) != d.stop) {
     std::fprintf(stderr, "download: window %d..%d ms lies outside the recorded window %s..%s ms\n", d.start,
@@ -108,7 +119,13 @@ int download(CliContext& c) {
   }
   std::printf("downloaded: %d samples, %d columns\n", st.data.ChannelData.SampleCount,
               st.data.ChannelData.ChannelCount);
-  if (!m.dimmed(Ctl::EXPORT_ZEROING)) m.setIndex(Ctl::EXPORT_ZEROING, d.relative ? 1 : 0);
+  if (!m.dimmed(Ctl::EXPORT_ZEROING))
+    m.setIndex(Ctl::EXPORT_ZEROING, d.relative ? 1 : 0);
+  else if (d.relative != (m.index(Ctl::EXPORT_ZEROING) == 1))
+    // The export page's notice says why the choice is not offered.
+    std::fprintf(stderr, "download: %s\n",
+                 m.visible(Ctl::EXPORT_NOTICE2) ? m.text(Ctl::EXPORT_NOTICE2).c_str()
+                                                : m.text(Ctl::EXPORT_NOTICE3).c_str());
   if (!m.dimmed(Ctl::EXPORT_FILTER)) {
     if (d.filter == 0)
       m.setIndex(Ctl::EXPORT_FILTER, 0);

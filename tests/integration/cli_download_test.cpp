@@ -177,6 +177,24 @@ TEST(CliDownload, ExportsTheCsvTheExportButtonWrites) {
   }
 }
 
+// A test object the selector does not offer is refused before anything is
+// downloaded; relative output without enough pre-trigger data is written
+// absolute, with the export page's notice.
+TEST(CliDownload, UnknownTestObjectIsRefusedAndShortPreTriggerStaysAbsolute) {
+  Unit u({{"type", "Polar"}, {"serial", "42"}, {"firmware", "V7.3"}, {"window.start", "-100"}});
+  Work w;
+  CliRun r = w.run(u.host() + " download --start -10 --stop 10 --out a.csv --test-object Z");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("the test object selector offers no Z"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(w.dir.file("a.CSV")));
+  r = w.run(u.host() + " download --start -5 --stop 10 --out b.csv --relative");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("download: Not Enough pre-T0 Data for Zeroing"), std::string::npos) << r.err;
+  const std::vector<std::string> lines = splitCr(lumvex::testing::readFile(w.dir.file("b.CSV")));
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_NE(lines[0].find(",,,,,,Data is Absolute,,,,,,"), std::string::npos) << lines[0];
+}
+
 TEST(CliDownload, ExportThatCannotBeWrittenCompletelyFails) {
   Unit u({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}, {"window.start", "-100"}});
   Work w;
