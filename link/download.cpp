@@ -57,6 +57,21 @@ bool parseCount(const std::string& field, long& out) {
   return ec == std::errc() && p != b;
 }
 
+// The status timer polls the unit while it is ready; a poll sent while the
+// reply and records come in would take record bytes for its answer and put its
+// own reply into the stream. The timer is held off for the whole exchange and
+// runs again afterwards, unless the session was closed meanwhile.
+struct TimerHold {
+  Station& st;
+  bool wasRunning;
+  explicit TimerHold(Station& s) : st(s), wasRunning(s.model.timerRunning()) {
+    st.model.setTimerRunning(false);
+  }
+  ~TimerHold() {
+    if (wasRunning && st.session.linkHandle && st.session.unitStatus >= 0) st.model.setTimerRunning(true);
+  }
+};
+
 struct LineModeGuard {
   Station& st;
   bool active = false;
@@ -106,6 +121,7 @@ int receiveRecords(Station& st, long records, long words) {
 int Download(Station& st, int mode, int* dumpResult) {
   if (dumpResult) *dumpResult = -1;
   if (!windowAccepted(st)) return -1;
+  TimerHold hold(st);
   const int start = st.model.intValue(Ctl::DL_START_TIME);
   const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
   const char* name = mode == DownloadProcessed ? "DUMPBINA" : "RAWDUMP";

@@ -234,6 +234,37 @@ TEST(DownloadSession, ButtonsDownloadOnlyFromAnIdleUnitWithSavedLedSettings) {
   EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("dump.CSV"))).size(), 1u + 201u);
 }
 
+// From a ready unit the status timer runs; while records come in, the events
+// the download lets run must not fire a status poll into the stream.
+TEST(DownloadSession, StatusTimerIsHeldOffWhileRecordsArrive) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  Model& m = s.st.model;
+  s.sim.withUnit([](sim::UnitState& u) { u.status = 0; });
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 0);
+  ASSERT_TRUE(m.timerRunning());
+  m.setText(Ctl::DATA_STRT, "-100");
+  m.setText(Ctl::DATA_STOP, "200");
+  s.window(-100, 200);
+  int ticks = 0;
+  s.op.onEvents = [&] {  // as the front end would: a due timer fires
+    if (m.timerRunning()) {
+      ++ticks;
+      m.commit(Ctl::TIMER, {EventKind::TimerTick});
+    }
+  };
+  const int polls = s.countReceived("S");
+  ASSERT_EQ(Download(s.st, DownloadProcessed), 0) << ::testing::PrintToString(s.op.messages());
+  s.op.onEvents = nullptr;
+  EXPECT_EQ(ticks, 0);
+  EXPECT_EQ(s.countReceived("S"), polls);
+  EXPECT_TRUE(m.timerRunning());
+  const auto* w = reinterpret_cast<const int16_t*>(s.st.data.RawWords.begin());
+  int16_t want[21];
+  sim::positionRecord(3, 200.0, want);
+  for (int k = 0; k < 21; ++k) EXPECT_EQ(w[3000 * 21 + k], want[k]) << k;
+}
+
 TEST(DownloadSession, WindowChecksRunBeforeAnythingIsSent) {
   Session s({{"type", "WorldSID"}, {"serial", "42"}, {"firmware", "LX2 V8"}});
   Model& m = s.st.model;
