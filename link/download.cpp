@@ -160,10 +160,7 @@ int Download(Station& st, int mode, int* dumpResult) {
   st.model.setText(Ctl::STATUSBOX, "DOWNLOADING DATA FROM LUMVEX");
   st.model.setTextColour(Ctl::STATUSBOX, kDarkRed);
   st.ui->progressOpen("Download Status", "Percent Complete", false);
-  if (mode != DownloadRawToFile) {
-    st.data.ChannelData.SampleCount = static_cast<int>(records);
-    st.data.ChannelData.ChannelCount = mode == DownloadProcessed ? static_cast<int>(words) : 60;
-  }
+  // From here RawWords no longer holds the records of an earlier download.
   st.data.RawRecordCount = 0;
 
   int rc;
@@ -196,6 +193,13 @@ int Download(Station& st, int mode, int* dumpResult) {
     return -1;
   }
   st.data.RawRecordCount = static_cast<int>(records);
+  // The table's shape changes only with a complete download: after a failed
+  // one the data set in memory keeps describing itself, so what the export
+  // and plot pages still offer is that data set, not a mix with the new reply.
+  if (mode != DownloadRawToFile) {
+    st.data.ChannelData.SampleCount = static_cast<int>(records);
+    st.data.ChannelData.ChannelCount = mode == DownloadProcessed ? static_cast<int>(words) : 60;
+  }
   if (mode == DownloadRawToFile) {
     const int saved = DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
     if (dumpResult) *dumpResult = saved;

@@ -52,9 +52,15 @@ int GetLumvexData(Station& st) {
   const int mode = chooseMode(st);
   const int rc = Download(st, mode);
   const bool raw = mode != DownloadProcessed;
+  if (rc != 0) {
+    // The data set in memory stays as it was, with its raw flags, except that
+    // raw words a failed download began to overwrite can no longer make its
+    // raw file: a file of them would mix two tests.
+    if (d.RawRecordCount == 0) d.RawPresent = 0;
+    return -1;
+  }
   d.RawPresent = raw ? 1 : 0;
   d.RawSaved = raw ? 0 : 1;
-  if (rc != 0) return -1;
 
   showDataInMemory(st);
   recordIdentification(st);

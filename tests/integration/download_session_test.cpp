@@ -7,6 +7,7 @@
 #include "files/export.h"
 #include "link/download.h"
 #include "link/link.h"
+#include "processing/assembly.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
 #include "support/drive_station.h"
@@ -18,6 +19,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <sstream>
 #include <string>
@@ -550,6 +553,62 @@ TEST(DownloadSession, RawWorldSidConvertsWithTheUnitsCalibrationAndWritesTheRawF
     EXPECT_NO_THROW(lumvex::testing::readFile(dir.file(std::string("raw1.") + u.rawExt)));
     EXPECT_EQ(s.st.data.RawSaved, 1);
   }
+}
+
+// A download that fails leaves the data set in memory whole: its shape, its
+// values and what the export writes. Raw words it began to overwrite no
+// longer make a raw file.
+TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  ASSERT_EQ(m.activePage(), pageIndex(Panel::Export)) << ::testing::PrintToString(s.op.messages());
+  const ChannelTable& t = s.st.data.ChannelData;
+  ASSERT_EQ(t.SampleCount, 601);
+  ASSERT_EQ(t.ChannelCount, 91);
+  ASSERT_EQ(s.st.data.RawPresent, 1);
+  const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
+
+  s.set("download.badsum", "7");
+  s.window(-100, 200);
+  s.op.clear();
+  m.commit(Ctl::DOWNLOAD_BUT);
+  EXPECT_TRUE(s.op.showed("COMM ERROR", "in data download - download aborted"));
+  EXPECT_EQ(t.SampleCount, 601);
+  EXPECT_EQ(t.ChannelCount, 91);
+  EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
+  EXPECT_EQ(s.st.data.RawPresent, 0);
+
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("kept.csv"));
+  m.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("kept.CSV"))).size(), 4u + 601u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
+}
+
+// Positions: a refused download changes nothing either.
+TEST(DownloadSession, RefusedDownloadKeepsThePositionTable) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  s.window(-10, 10);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  ASSERT_EQ(s.st.data.ChannelData.SampleCount, 201);
+  ASSERT_EQ(s.st.data.ChannelData.ChannelCount, 22);
+  s.set("download.badsum", "0");
+  s.window(-100, 200);
+  EXPECT_EQ(GetLumvexData(s.st), -1);
+  EXPECT_EQ(s.st.data.ChannelData.SampleCount, 201);
+  EXPECT_EQ(s.st.data.ChannelData.ChannelCount, 22);
+  EXPECT_EQ(s.st.data.RawPresent, 0);
+  EXPECT_EQ(s.st.data.RawSaved, 1);
 }
 
 TEST(DownloadSession, RawWorldSidWithoutItsCalibrationFileFailsCleanly) {
