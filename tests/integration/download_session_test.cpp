@@ -593,6 +593,40 @@ TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
 }
 
+// The records arrive but cannot be converted (the calibration file has gone):
+// the data set in memory keeps its shape and values, and no raw file is made
+// of words that belong to another test.
+TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  const ChannelTable& t = s.st.data.ChannelData;
+  ASSERT_EQ(t.SampleCount, 601);
+  const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
+  for (const auto& e : std::filesystem::directory_iterator(work.path())) std::filesystem::remove(e.path());
+  s.window(-10, 10);
+  s.op.clear();
+  EXPECT_EQ(GetLumvexData(s.st), -1);
+  bool shown = false;
+  for (const auto& b : s.op.transcript) shown |= b.title == "Calibration File Error";
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(t.SampleCount, 601);
+  EXPECT_EQ(t.ChannelCount, 91);
+  EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("kept.csv"));
+  m.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("kept.CSV"))).size(), 4u + 601u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
+}
+
 // Positions: a refused download changes nothing either.
 TEST(DownloadSession, RefusedDownloadKeepsThePositionTable) {
   Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
