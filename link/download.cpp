@@ -72,6 +72,18 @@ struct TimerHold {
   }
 };
 
+// printf("%4.1f") of a float promoted to double, as the C locale writes it
+// whatever locale the front end set (a decimal comma would split the field).
+char* fixedWidth4(char* out, float v) {
+  char digits[64];
+  const auto r =
+      std::to_chars(digits, digits + sizeof digits, static_cast<double>(v), std::chars_format::fixed, 1);
+  const size_t n = static_cast<size_t>(r.ptr - digits);
+  for (size_t i = n; i < 4; ++i) *out++ = ' ';
+  std::memcpy(out, digits, n);
+  return out + n;
+}
+
 struct LineModeGuard {
   Station& st;
   bool active = false;
@@ -237,8 +249,8 @@ int DumpFileSave(Station& st, int records, int words) {
   char num[64];
   bool ok = true;
   for (int r = 0; r < records && ok; ++r) {
-    int n = std::snprintf(num, sizeof num, "%4.1f,", static_cast<double>(time));
-    out.insert(out.end(), num, num + n);
+    out.insert(out.end(), num, fixedWidth4(num, time));
+    out.push_back(',');
     const int16_t* w = raw + static_cast<size_t>(r) * words;
     for (int k = 0; k < words; ++k) {
       auto res = std::to_chars(num, num + sizeof num, 2 * static_cast<int>(w[k]));

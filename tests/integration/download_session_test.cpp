@@ -497,6 +497,19 @@ TEST(RawDump, WordsAreWrittenDoubledAsSignedValues) {
   op.fileAnswers.push_back(dir.file("d.CSV"));
   ASSERT_EQ(DumpFileSave(*st, 1, 3), 0);
   EXPECT_EQ(lumvex::testing::readFile(dir.file("d.CSV")), "Lumvex Type:Polar\r-10.0,-65536,2,65534,\r");
+  // Many records, the time crossing zero: each time field is what "%4.1f,"
+  // makes of the single-precision sum.
+  st->model.setNumber(Ctl::DL_START_TIME, -150);
+  op.fileAnswers.push_back(dir.file("long.CSV"));
+  ASSERT_EQ(DumpFileSave(*st, 3000, 1), 0);
+  const std::vector<std::string> lines = splitCr(lumvex::testing::readFile(dir.file("long.CSV")));
+  ASSERT_EQ(lines.size(), 3001u);
+  float t = -150;
+  for (int r = 0; r < 3000; ++r, t += 0.1f) {
+    char want[32];
+    std::snprintf(want, sizeof want, "%4.1f,", static_cast<double>(t));
+    ASSERT_EQ(lines[1 + r].substr(0, std::strlen(want)), want) << r;
+  }
   op.fileAnswers.push_back(std::nullopt);
   EXPECT_EQ(DumpFileSave(*st, 1, 3), -1);
   op.fileAnswers.push_back(dir.file("no/such/folder/d.CSV"));
