@@ -172,8 +172,11 @@ int Download(Station& st, int mode, int* dumpResult) {
   st.model.setText(Ctl::STATUSBOX, "DOWNLOADING DATA FROM LUMVEX");
   st.model.setTextColour(Ctl::STATUSBOX, kDarkRed);
   st.ui->progressOpen("Download Status", "Percent Complete", false);
-  // From here RawWords no longer holds the records of an earlier download.
+  // From here RawWords no longer holds the records of an earlier download. A
+  // dump to a file replaces the raw words of the data set in memory, which
+  // then can no longer make its raw file.
   st.data.RawRecordCount = 0;
+  if (mode == DownloadRawToFile) st.data.RawPresent = 0;
 
   int rc;
   {

@@ -640,6 +640,32 @@ TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
 }
 
+// A raw dump to a file reuses the raw buffer: the data set in memory then
+// makes no raw file of words that are no longer its own.
+TEST(DownloadSession, RawDumpToAFileLeavesTheDataSetInMemoryWithoutARawFile) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  ASSERT_EQ(s.st.data.RawPresent, 1);
+  ASSERT_EQ(s.st.data.RawSaved, 0);
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("dump.CSV"));
+  s.window(-5, 5);
+  m.commit(Ctl::RAWDOWNLOAD);
+  ASSERT_EQ(splitCr(lumvex::testing::readFile(dir.file("dump.CSV"))).size(), 1u + 101u);
+  EXPECT_EQ(s.st.data.RawPresent, 0);
+  s.op.fileAnswers.push_back(dir.file("after.csv"));
+  m.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("after.CSV"))).size(), 4u + 601u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("after.RDF")));
+}
+
 // Positions: a refused download changes nothing either.
 TEST(DownloadSession, RefusedDownloadKeepsThePositionTable) {
   Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
