@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <tuple>
 
 namespace lumvex::cli {
 namespace {
@@ -83,9 +84,19 @@ int download(CliContext& c) {
   if (CliConnect(c) != 0) return kFailed;
   Station& st = c.st;
   Model& m = st.model;
-  // The ISO selectors as the operator would set them before downloading.
-  if (!d.testObject.empty() && m.selectValue(Ctl::TESTOBJECT, d.testObject)) m.commit(Ctl::TESTOBJECT);
-  if (!d.position.empty() && m.selectValue(Ctl::POSITION, d.position)) m.commit(Ctl::POSITION);
+  // The ISO selectors as the operator would set them before downloading; a
+  // value the selector does not offer is refused rather than replaced by the
+  // default.
+  for (auto [ctl, value, what] : {std::tuple{Ctl::TESTOBJECT, &d.testObject, "test object"},
+                                  std::tuple{Ctl::POSITION, &d.position, "position"}}) {
+    if (value->empty()) continue;
+    if (!m.selectValue(ctl, *value)) {
+      std::fprintf(stderr, "download: the %s selector offers no %s\n", what, value->c_str());
+      CliDisconnect(c);
+      return kBadArguments;
+    }
+    m.commit(ctl);
+  }
   setWindow(m, d.start, d.stop);
   if (m.intValue(Ctl::DL_START_TIME) != d.start || m.intValue(Ctl::DL_STOP_TIME) != d.stop) {
     std::fprintf(stderr, "download: window %d..%d ms lies outside the recorded window %s..%s ms\n", d.start,
@@ -100,7 +111,13 @@ int download(CliContext& c) {
   }
   std::printf("downloaded: %d samples, %d columns\n", st.data.ChannelData.SampleCount,
               st.data.ChannelData.ChannelCount);
-  if (!m.dimmed(Ctl::EXPORT_ZEROING)) m.setIndex(Ctl::EXPORT_ZEROING, d.relative ? 1 : 0);
+  if (!m.dimmed(Ctl::EXPORT_ZEROING))
+    m.setIndex(Ctl::EXPORT_ZEROING, d.relative ? 1 : 0);
+  else if (d.relative != (m.index(Ctl::EXPORT_ZEROING) == 1))
+    // The export page's notice says why the choice is not offered.
+    std::fprintf(stderr, "download: %s\n",
+                 m.visible(Ctl::EXPORT_NOTICE2) ? m.text(Ctl::EXPORT_NOTICE2).c_str()
+                                                : m.text(Ctl::EXPORT_NOTICE3).c_str());
   if (!m.dimmed(Ctl::EXPORT_FILTER)) {
     if (d.filter == 0)
       m.setIndex(Ctl::EXPORT_FILTER, 0);
@@ -113,20 +130,21 @@ int download(CliContext& c) {
   const std::filesystem::path full = std::filesystem::absolute(d.out, ec);
   c.op.saveAnswer = ec ? d.out : full.lexically_normal().string();
   // What the export button runs, keeping its result for the exit status.
-  const int rawSaved = st.data.RawSaved;
+  const bool rawDue = st.data.RawPresent != 0 && st.data.RawSaved == 0;
   const int rc = FileSave(st);
   st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");
   CliDisconnect(c);
+  // The raw file of a raw download takes over the current path; the export
+  // is then the chosen file with its extension raised, as the writers name it.
+  const bool rawWritten = rawDue && st.data.RawSaved != 0;
   if (rc == 0) {
-    // The raw file of a raw download takes over the current path; the export
-    // is the chosen file with its extension raised, as the writers name it.
     std::string exported = st.session.CurrentDataPath;
-    if (!rawSaved && st.data.RawSaved) {
-      exported = d.out;
+    if (rawWritten) {
+      exported = c.op.saveAnswer.value_or(d.out);
       pathUpperExtension(exported, pathLastDot(exported));
     }
     std::printf("exported: %s\n", exported.c_str());
-    if (!rawSaved && st.data.RawSaved) std::printf("raw file: %s\n", st.session.CurrentDataPath.c_str());
+    if (rawWritten) std::printf("raw file: %s\n", st.session.CurrentDataPath.c_str());
     return 0;
   }
   return kFailed;
@@ -143,9 +161,12 @@ int rawdump(CliContext& c) {
   if (CliConnect(c) != 0) return kFailed;
   setWindow(c.st.model, d.start, d.stop);
   c.op.saveAnswer = d.out;
-  const int rc = Download(c.st, DownloadRawToFile);
+  // The download succeeds whatever became of the file; the exit status says
+  // whether the dump was written completely.
+  int saved = -1;
+  const int rc = Download(c.st, DownloadRawToFile, &saved);
   CliDisconnect(c);
-  if (rc != 0) return kFailed;
+  if (rc != 0 || saved != 0) return kFailed;
   std::printf("raw dump: %s\n", c.st.session.CurrentDataPath.c_str());
   return 0;
 }

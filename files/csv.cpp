@@ -1,6 +1,7 @@
 #include "files/csv.h"
 
 #include "files/naming.h"
+#include "files/output.h"
 #include "files/textout.h"
 #include "platform/paths.h"
 
@@ -176,9 +177,7 @@ int FileSave_Raw(Station& st) {
   h += st.data.ident.AtdText + "  Trigger:" + std::to_string(SavedTriggerCode(st.session)) + "\r";
   h += st.data.ident.TestDateUs + "\r";
   h += timeOfDay() + "\r";
-  char start[64];
-  std::snprintf(start, sizeof start, "%f\r", static_cast<double>(st.data.StartTimeMs));
-  h += start;
+  h += formatFixed(static_cast<double>(st.data.StartTimeMs), 6) + "\r";  // "%f", whatever the locale
   h += std::string(cutAt(st.data.ident.TestCommentText, "\r")) + "\r";
   out.put(h);
 

@@ -19,9 +19,8 @@ namespace lumvex {
 namespace {
 
 constexpr uint32_t kDarkRed = 0x800000;
+constexpr long kRawRecordWordsFirstGeneration = 120;  // words of a raw record of a unit before LX2
 constexpr uint32_t kDarkGreen = 0x008000;
-constexpr long kWordsPerRawRecord = 120;     // words of a raw record (mode 2)
-constexpr long kWordsPerRawRecordLX2 = 232;  // words of an LX2 raw record (mode 3)
 
 int readWindowValue(const Model& m, Ctl c) {
   // The recorded window is shown as text by the identification; fall back
@@ -58,6 +57,33 @@ bool parseCount(const std::string& field, long& out) {
   return ec == std::errc() && p != b;
 }
 
+// The status timer polls the unit while it is ready; a poll sent while the
+// reply and records come in would take record bytes for its answer and put its
+// own reply into the stream. The timer is held off for the whole exchange and
+// runs again afterwards, unless the session was closed meanwhile.
+struct TimerHold {
+  Station& st;
+  bool wasRunning;
+  explicit TimerHold(Station& s) : st(s), wasRunning(s.model.timerRunning()) {
+    st.model.setTimerRunning(false);
+  }
+  ~TimerHold() {
+    if (wasRunning && st.session.linkHandle && st.session.unitStatus >= 0) st.model.setTimerRunning(true);
+  }
+};
+
+// printf("%4.1f") of a float promoted to double, as the C locale writes it
+// whatever locale the front end set (a decimal comma would split the field).
+char* fixedWidth4(char* out, float v) {
+  char digits[64];
+  const auto r =
+      std::to_chars(digits, digits + sizeof digits, static_cast<double>(v), std::chars_format::fixed, 1);
+  const size_t n = static_cast<size_t>(r.ptr - digits);
+  for (size_t i = n; i < 4; ++i) *out++ = ' ';
+  std::memcpy(out, digits, n);
+  return out + n;
+}
+
 struct LineModeGuard {
   Station& st;
   bool active = false;
@@ -68,24 +94,28 @@ struct LineModeGuard {
 
 // Reads the records into RawWords. 0 when all arrived and every sum matched,
 // 1 when all arrived but a sum did not match, -1 when the stream stopped
-// (time-out or short read), -2 when the link was lost. Records arrive in
-// blocks of many at a time; each record's words are moved into place and its
-// sum checked, so a block costs one read instead of one per record.
+// (time-out or short read), -2 when the link was lost. Each read takes what
+// the link holds, up to a large block, and waits at most the link's time-out
+// for it: a slow link (a serial line moves about 11 kB/s) keeps a download
+// going as long as records keep coming, and a stream that stops ends it after
+// one time-out. Whole records are moved into place and their sums checked; a
+// record cut by the end of a read waits at the front of the block for its rest.
 int receiveRecords(Station& st, long records, long words) {
   uint8_t* dst = reinterpret_cast<uint8_t*>(st.data.RawWords.begin());
   const size_t wordBytes = static_cast<size_t>(words) * 2;
   const size_t recordBytes = wordBytes + 1;
-  const long perBlock = std::max<long>(1, static_cast<long>((4u << 20) / recordBytes));
-  std::vector<uint8_t> block(static_cast<size_t>(perBlock) * recordBytes);
+  const size_t capacity = std::max<size_t>(1, (4u << 20) / recordBytes) * recordBytes;
+  std::vector<uint8_t> block(capacity);
+  size_t held = 0;  // bytes in block, less than one record between reads
   int mismatches = 0;
-  for (long first = 0; first < records; first += perBlock) {
-    const long count = std::min(perBlock, records - first);
+  for (long r = 0; r < records;) {
+    const size_t left = static_cast<size_t>(records - r) * recordBytes - held;
     size_t got = 0;
-    const int rc = ReadRaw(st, block.data(), static_cast<size_t>(count) * recordBytes, got);
+    const int rc = ReadSome(st, block.data() + held, std::min(capacity - held, left), got);
     if (rc != 0) return rc == -2 ? -2 : -1;
-    for (long i = 0; i < count; ++i) {
-      const long r = first + i;
-      const uint8_t* rec = block.data() + static_cast<size_t>(i) * recordBytes;
+    held += got;
+    const uint8_t* rec = block.data();
+    for (; held >= recordBytes; held -= recordBytes, rec += recordBytes, ++r) {
       std::memcpy(dst + static_cast<size_t>(r) * wordBytes, rec, wordBytes);
       unsigned sum = 0;
       for (size_t k = 0; k < wordBytes; ++k) sum += rec[k];
@@ -93,14 +123,17 @@ int receiveRecords(Station& st, long records, long words) {
       st.ui->progressUpdate(static_cast<double>(r * 100 / records));
       if ((r + 1) % 102 == 0) st.ui->processEvents();
     }
+    if (held > 0 && rec != block.data()) std::memmove(block.data(), rec, held);
   }
   return mismatches ? 1 : 0;
 }
 
 }  // namespace
 
-int Download(Station& st, int mode) {
+int Download(Station& st, int mode, int* dumpResult) {
+  if (dumpResult) *dumpResult = -1;
   if (!windowAccepted(st)) return -1;
+  TimerHold hold(st);
   const int start = st.model.intValue(Ctl::DL_START_TIME);
   const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
   const char* name = mode == DownloadProcessed ? "DUMPBINA" : "RAWDUMP";
@@ -121,28 +154,29 @@ int Download(Station& st, int mode) {
     return -1;
   }
   long words = 0, records = 0;
-  // A reply the buffers cannot hold is refused before a byte is stored, and so
-  // are raw records of another size than the conversion steps through (120
-  // words, 232 for LX2): it would read every record but the first askew.
+  // A reply the buffers cannot hold is refused before a byte is stored, and
+  // so are raw records of another generation's size, which the conversion
+  // would read out of step.
+  const long rawWords = mode == DownloadRawLX2 ? kMaxRecordWords : kRawRecordWordsFirstGeneration;
   const bool shapeOk = parseCount(f1, words) && parseCount(f2, records) && words > 0 &&
                        words <= kMaxRecordWords && records >= 0 && records <= kMaxRecords &&
                        static_cast<size_t>(words) * static_cast<size_t>(records) <= st.data.RawWords.size &&
                        (mode != DownloadProcessed || words + 1 <= kMaxChannels) &&
-                       (mode != DownloadRaw || words == kWordsPerRawRecord) &&
-                       (mode != DownloadRawLX2 || words == kWordsPerRawRecordLX2);
+                       (mode == DownloadProcessed || mode == DownloadRawToFile || words == rawWords);
   if (!shapeOk) {
     st.ui->message("COMM ERROR", "in download");
+    ClearLink(st);  // drop what of the refused stream has already come in
     return -1;
   }
 
   st.model.setText(Ctl::STATUSBOX, "DOWNLOADING DATA FROM LUMVEX");
   st.model.setTextColour(Ctl::STATUSBOX, kDarkRed);
   st.ui->progressOpen("Download Status", "Percent Complete", false);
-  if (mode != DownloadRawToFile) {
-    st.data.ChannelData.SampleCount = static_cast<int>(records);
-    st.data.ChannelData.ChannelCount = mode == DownloadProcessed ? static_cast<int>(words) : 60;
-  }
+  // From here RawWords no longer holds the records of an earlier download. A
+  // dump to a file replaces the raw words of the data set in memory, which
+  // then can no longer make its raw file.
   st.data.RawRecordCount = 0;
+  if (mode == DownloadRawToFile) st.data.RawPresent = 0;
 
   int rc;
   {
@@ -174,7 +208,17 @@ int Download(Station& st, int mode) {
     return -1;
   }
   st.data.RawRecordCount = static_cast<int>(records);
-  if (mode == DownloadRawToFile) DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
+  // The table's shape changes only with a complete download: after a failed
+  // one the data set in memory keeps describing itself, so what the export
+  // and plot pages still offer is that data set, not a mix with the new reply.
+  if (mode != DownloadRawToFile) {
+    st.data.ChannelData.SampleCount = static_cast<int>(records);
+    st.data.ChannelData.ChannelCount = mode == DownloadProcessed ? static_cast<int>(words) : 60;
+  }
+  if (mode == DownloadRawToFile) {
+    const int saved = DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
+    if (dumpResult) *dumpResult = saved;
+  }
   return 0;
 }
 
@@ -208,8 +252,8 @@ int DumpFileSave(Station& st, int records, int words) {
   char num[64];
   bool ok = true;
   for (int r = 0; r < records && ok; ++r) {
-    int n = std::snprintf(num, sizeof num, "%4.1f,", static_cast<double>(time));
-    out.insert(out.end(), num, num + n);
+    out.insert(out.end(), num, fixedWidth4(num, time));
+    out.push_back(',');
     const int16_t* w = raw + static_cast<size_t>(r) * words;
     for (int k = 0; k < words; ++k) {
       auto res = std::to_chars(num, num + sizeof num, 2 * static_cast<int>(w[k]));

@@ -14,8 +14,10 @@ enum DownloadMode : int {
 };
 
 // 0 on a complete, checksum-clean download, -1 otherwise (the operator has
-// been told why).
-int Download(Station& st, int mode);
+// been told why). In DownloadRawToFile the result does not tell whether the
+// dump file was written; dumpResult, when given, receives DumpFileSave's
+// result (-1 when the download failed before it).
+int Download(Station& st, int mode, int* dumpResult = nullptr);
 // Writes the first records x words words of RawWords to a raw dump CSV chosen
 // by the operator. 0, or -1 when cancelled or the file cannot be written.
 int DumpFileSave(Station& st, int records, int words);

@@ -260,6 +260,13 @@ int ReadRaw(Station& st, void* data, size_t n, size_t& got) {
   return ioResult(link->readRaw(data, n, got));
 }
 
+int ReadSome(Station& st, void* data, size_t n, size_t& got) {
+  got = 0;
+  auto link = st.session.linkHandle;
+  if (!link) return -2;
+  return ioResult(link->readSome(data, n, got));
+}
+
 int ReadLine(Station& st, std::string& line, size_t max) {
   line.clear();
   auto link = st.session.linkHandle;

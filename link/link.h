@@ -50,6 +50,9 @@ int WriteRaw(Station& st, const void* data, size_t n);
 // Reads exactly n bytes in binary mode (or fewer at a time-out); `got` receives
 // the count. 0 when n bytes arrived, -1 time-out or error, -2 link lost.
 int ReadRaw(Station& st, void* data, size_t n, size_t& got);
+// Reads what arrives within the time-out, at most n bytes (got >= 1 on
+// success). 0, -1 time-out or error, -2 link lost.
+int ReadSome(Station& st, void* data, size_t n, size_t& got);
 // Reads one line (up to LF, at most max bytes) without writing anything
 // first, for replies that follow another reply. 0, -1 time-out or error,
 // -2 link lost; no message is shown.

@@ -183,6 +183,34 @@ IoStatus Transport::readRaw(void* data, size_t n, size_t& got) {
   return IoStatus::Ok;
 }
 
+IoStatus Transport::readSome(void* data, size_t n, size_t& got) {
+  got = 0;
+  if (n == 0) return IoStatus::Ok;
+  if (!in_.empty()) {
+    got = std::min(in_.size(), n);
+    std::memcpy(data, in_.data(), got);
+    in_.erase(0, got);
+    return IoStatus::Ok;
+  }
+  long long dl = deadline();
+  for (;;) {
+    pollfd pf{fd_, POLLIN, 0};
+    int r = poll(&pf, 1, remainingMs(dl));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return IoStatus::Error;
+    }
+    if (r == 0) return IoStatus::Timeout;
+    ssize_t k = ::read(fd_, data, n);
+    if (k > 0) {
+      got = static_cast<size_t>(k);
+      return IoStatus::Ok;
+    }
+    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    return (k == 0 || lostErrno(errno)) ? IoStatus::Lost : IoStatus::Error;
+  }
+}
+
 void Transport::clear() {
   in_.clear();
   if (serial_) tcflush(fd_, TCIFLUSH);

@@ -36,6 +36,10 @@ class Transport {
   IoStatus skipLine();
   // Reads exactly n bytes (fewer at a time-out); `got` receives the count.
   IoStatus readRaw(void* data, size_t n, size_t& got);
+  // Waits up to the time-out for input, then takes what has arrived (at most
+  // n bytes) without waiting for more: Ok with got >= 1, or Timeout with got 0.
+  // The time-out bounds each wait, not the whole of a long transfer.
+  IoStatus readSome(void* data, size_t n, size_t& got);
   // Drops every byte waiting in the input (read ahead or in the kernel).
   void clear();
 

@@ -2,6 +2,7 @@
 
 #include "processing/offsets.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -47,7 +48,9 @@ void AssemblePositions(Station& st) {
   ChannelTable& t = d.ChannelData;
   const int words = t.ChannelCount;
   const int sensors = d.layout.SensorChannelCount;
-  const int coords = words - sensors;
+  // A record shorter than the type's sensor block holds sensor words only;
+  // never index before the start of the record.
+  const int coords = std::max(words - sensors, 0);
   const int cols = words + 1;
   double values[kMaxChannels];
   const auto* raw = reinterpret_cast<const int16_t*>(d.RawWords.begin());

@@ -50,11 +50,20 @@ void showDataInMemory(Station& st) {
 int GetLumvexData(Station& st) {
   MeasurementData& d = st.data;
   const int mode = chooseMode(st);
+  struct Shape {
+    int SampleCount, ChannelCount;
+  } const before{d.ChannelData.SampleCount, d.ChannelData.ChannelCount};
   const int rc = Download(st, mode);
   const bool raw = mode != DownloadProcessed;
+  if (rc != 0) {
+    // The data set in memory stays as it was, with its raw flags, except that
+    // raw words a failed download began to overwrite can no longer make its
+    // raw file: a file of them would mix two tests.
+    if (d.RawRecordCount == 0) d.RawPresent = 0;
+    return -1;
+  }
   d.RawPresent = raw ? 1 : 0;
   d.RawSaved = raw ? 0 : 1;
-  if (rc != 0) return -1;
 
   showDataInMemory(st);
   recordIdentification(st);
@@ -62,7 +71,15 @@ int GetLumvexData(Station& st) {
   d.StartTimeMs = static_cast<float>(st.model.intValue(Ctl::DL_START_TIME));
 
   if (raw) {
-    if (ConvertWSIDdata(st, CoordConvert) != 0) return -1;
+    if (ConvertWSIDdata(st, CoordConvert) != 0) {
+      // The table still holds the earlier data set: give it back its own
+      // shape, and no raw file, whose words belong to the test just fetched.
+      d.ChannelData.SampleCount = before.SampleCount;
+      d.ChannelData.ChannelCount = before.ChannelCount;
+      d.RawPresent = 0;
+      d.RawSaved = 1;
+      return -1;
+    }
   } else {
     AssemblePositions(st);
   }

@@ -4,11 +4,17 @@
 //   type, serial, firmware          identity (as for the identification)
 //   window.start / window.stop      the recorded window (ms)
 //   download.badsum=N               corrupt the sum of record N (0-based)
+//   download.pace=MS                send the records in small pieces MS ms apart,
+//                                   as a slow line (a serial port) delivers them
 #include "sim/commands.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,6 +23,8 @@ namespace lumvex::sim {
 namespace {
 
 constexpr size_t kChunkBytes = 256 * 1024;  // records go out in chunks of about this size
+constexpr size_t kPacedChunkBytes = 4096;   // pieces of a paced download
+constexpr long kRawBatch = 1024;            // raw WorldSID records made at a time
 
 bool argInt(const Request& r, size_t i, int& out) {
   if (i >= r.args.size() || r.args[i].empty()) return false;
@@ -50,33 +58,56 @@ bool windowOk(Exchange& x, int& start, int& stop, std::string& f1, std::string& 
   return ok;
 }
 
-// Queues `records` records of `words` words made by fill(r, words), each with
-// its sum byte, in chunks.
-template <typename Fill>
-void sendRecords(Exchange& x, long records, int words, Fill fill) {
-  const long badSum = x.unit.propInt("download.badsum", -1);
-  const size_t recBytes = static_cast<size_t>(words) * 2 + 1;
-  std::vector<int16_t> w(static_cast<size_t>(words));
-  std::string chunk;
-  chunk.reserve(kChunkBytes + recBytes);
-  for (long r = 0; r < records; ++r) {
-    fill(r, w.data());
-    unsigned sum = 0;
-    for (int k = 0; k < words; ++k) {
-      const auto v = static_cast<uint16_t>(w[k]);
-      const char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>(v >> 8);
-      chunk.push_back(lo);
-      chunk.push_back(hi);
-      sum += static_cast<uint8_t>(lo) + static_cast<uint8_t>(hi);
+using FillRecord = std::function<void(long record, int16_t* words)>;
+
+// Sends `records` records of `words` words made by fill(r, words), each with
+// its sum byte, in chunks. The chunks are made as the link drains (a large
+// download never waits to be made whole, nor sits whole in memory); a paced
+// download queues its small pieces at their times at once.
+void sendRecords(Exchange& x, long records, int words, FillRecord fill) {
+  struct Stream {
+    long records, badSum, next = 0;
+    int words;
+    FillRecord fill;
+    std::vector<int16_t> w;
+    // Appends records until the piece holds about `bytes`; false after the last.
+    bool piece(std::string& out, size_t bytes) {
+      for (; next < records && out.size() < bytes; ++next) {
+        fill(next, w.data());
+        unsigned sum = 0;
+        for (int k = 0; k < words; ++k) {
+          const auto v = static_cast<uint16_t>(w[k]);
+          const char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>(v >> 8);
+          out.push_back(lo);
+          out.push_back(hi);
+          sum += static_cast<uint8_t>(lo) + static_cast<uint8_t>(hi);
+        }
+        if (next == badSum) ++sum;
+        out.push_back(static_cast<char>(sum & 0xFF));
+      }
+      return next < records;
     }
-    if (r == badSum) ++sum;
-    chunk.push_back(static_cast<char>(sum & 0xFF));
-    if (chunk.size() >= kChunkBytes) {
-      x.sendRaw(chunk);
-      chunk.clear();
+  };
+  auto st = std::make_shared<Stream>();
+  st->records = records;
+  st->badSum = x.unit.propInt("download.badsum", -1);
+  st->words = words;
+  st->fill = std::move(fill);
+  st->w.resize(static_cast<size_t>(words));
+  const long paceMs = x.unit.propInt("download.pace", 0);
+  if (paceMs > 0) {
+    long dueMs = 0;
+    for (bool more = records > 0; more; dueMs += paceMs) {
+      std::string piece;
+      more = st->piece(piece, kPacedChunkBytes);
+      x.sendRaw(piece, dueMs);
     }
+    return;
   }
-  if (!chunk.empty()) x.sendRaw(chunk);
+  x.sendStream([st](std::string& piece) {
+    piece.reserve(kChunkBytes + static_cast<size_t>(st->words) * 2 + 1);
+    return st->piece(piece, kChunkBytes);
+  });
 }
 
 void dumpPositions(Exchange& x) {
@@ -87,7 +118,7 @@ void dumpPositions(Exchange& x) {
   const RecordingShape s = recordingShape(type);
   const long records = recordCount(type, start, stop);
   x.reply({std::to_string(s.words()), std::to_string(records)});
-  sendRecords(x, records, s.words(), [&](long r, int16_t* w) {
+  sendRecords(x, records, s.words(), [=](long r, int16_t* w) {
     positionRecord(type, start + static_cast<double>(r) / s.samplesPerMs, w);
   });
 }
@@ -109,13 +140,22 @@ void dumpRaw(Exchange& x) {
   if (type == 5 || type == 7) {
     // A raw-recording WorldSID: detector words from the physical model, so the
     // station converts what the unit "saw".
+    // Records are made a batch at a time: the model reuses its work for LEDs
+    // that stay where they were (at rest, most of a long window).
     const WsidModel model = wsidModel(type, isLx2(x.unit) ? 1 : 0);
-    sendRecords(x, records, words, [&](long r, int16_t* w) {
-      wsidFillRecords(model, start + r * model.sampleIntervalMs, 1, reinterpret_cast<uint16_t*>(w));
+    auto batch = std::make_shared<std::vector<uint16_t>>(static_cast<size_t>(kRawBatch) * words);
+    auto first = std::make_shared<long>(-kRawBatch);
+    sendRecords(x, records, words, [=](long r, int16_t* w) {
+      if (r < *first || r >= *first + kRawBatch) {
+        *first = r;
+        wsidFillRecords(model, start + r * model.sampleIntervalMs,
+                        static_cast<int>(std::min<long>(kRawBatch, records - r)), batch->data());
+      }
+      std::memcpy(w, batch->data() + static_cast<size_t>(r - *first) * words, sizeof(uint16_t) * words);
     });
     return;
   }
-  sendRecords(x, records, words, [&](long r, int16_t* w) { rawRecord(r, words, w); });
+  sendRecords(x, records, words, [=](long r, int16_t* w) { rawRecord(r, words, w); });
 }
 
 }  // namespace

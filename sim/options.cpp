@@ -64,6 +64,8 @@ const char* SimUsage() {
          "  triggercheck=0      the unit does not know the trigger test\n"
          "  comment=TEXT        test comment held by the unit\n"
          "  window.start=MS [-1000], window.stop=MS [post-trigger]  recorded window\n"
+         "  download.badsum=N   corrupt the sum byte of download record N (0-based)\n"
+         "  download.pace=MS    send download records in 4 kB pieces MS ms apart (a slow line)\n"
          "  battery.charge=N [87] (-1 not found, -2 gauge reset, -3 comm errors),\n"
          "  battery.volts=V [12.6], battery.full=N [100] charge after a gauge reset\n"
          "  leds.error=LIST     LEDs (1-based, comma-separated) reporting error code 9\n"

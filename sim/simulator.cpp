@@ -34,7 +34,8 @@ struct Connection {
   std::deque<Outgoing> out;
   // Set by expectLine / expectBytes: the next input goes here.
   Exchange::Continuation then;
-  size_t expectBytes = 0;  // 0 = a line
+  size_t expectBytes = 0;       // 0 = a line
+  Exchange::Producer producer;  // makes the rest of a stream once `out` has drained
 };
 
 }  // namespace detail
@@ -313,10 +314,12 @@ void Exchange::replyAs(std::string_view name, const std::vector<std::string>& fi
   conn_.out.push_back({now + std::chrono::milliseconds(delayMs), line});
 }
 
-void Exchange::sendRaw(std::string_view bytes) {
+void Exchange::sendRaw(std::string_view bytes, long afterMs) {
   // Raw bytes queue behind any held reply, as they would on a real line.
-  conn_.out.push_back({now, std::string(bytes)});
+  conn_.out.push_back({now + std::chrono::milliseconds(afterMs), std::string(bytes)});
 }
+
+void Exchange::sendStream(Producer next) { conn_.producer = std::move(next); }
 
 void Exchange::expectLine(Continuation then) {
   conn_.then = std::move(then);
@@ -550,7 +553,13 @@ int Simulator::nextWakeMs() {
 
 void Simulator::flush(Connection& c) {
   auto now = Clock::now();
-  while (c.fd >= 0 && !c.out.empty() && c.out.front().due <= now) {
+  for (;;) {
+    if (c.fd >= 0 && c.out.empty() && c.producer) {
+      std::string piece;
+      if (!c.producer(piece)) c.producer = nullptr;
+      if (!piece.empty()) c.out.push_back({now, std::move(piece)});
+    }
+    if (!(c.fd >= 0 && !c.out.empty() && c.out.front().due <= now)) break;
     std::string& b = c.out.front().bytes;
     size_t n = b.size();
     FaultRule* dropper = nullptr;
@@ -664,7 +673,8 @@ void Simulator::run() {
     size_t firstConn = fds.size();
     for (auto& c : conns_) {
       short ev = POLLIN;
-      if (!c->out.empty() && c->out.front().due <= Clock::now()) ev |= POLLOUT;
+      if ((!c->out.empty() && c->out.front().due <= Clock::now()) || (c->out.empty() && c->producer))
+        ev |= POLLOUT;
       fds.push_back({c->fd, ev, 0});
     }
     int timeout = nextWakeMs();

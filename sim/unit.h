@@ -129,8 +129,15 @@ class Exchange {
   // the station's parser; the fault rules may change it).
   void reply(const std::vector<std::string>& fields = {});
   void replyAs(std::string_view name, const std::vector<std::string>& fields);
-  // Bytes as they are (binary records, a second line).
-  void sendRaw(std::string_view bytes);
+  // Bytes as they are (binary records, a second line), afterMs ms from now
+  // (0: at once).
+  void sendRaw(std::string_view bytes, long afterMs = 0);
+  // A long stream made piece by piece as the link drains: next() appends the
+  // next piece and returns false after the last one. It runs on the
+  // simulator's thread after this handler, so the reply queued before it goes
+  // out at once however long the whole stream takes to make.
+  using Producer = std::function<bool(std::string& piece)>;
+  void sendStream(Producer next);
   // The next input line (without CR LF) or the next n bytes go to `then`
   // instead of the command table (comment lines, uploads); an expected line
   // ends at CR or LF, since the test comment line is closed by CR alone.

@@ -7,6 +7,7 @@
 #include "files/export.h"
 #include "link/download.h"
 #include "link/link.h"
+#include "processing/assembly.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
 #include "support/drive_station.h"
@@ -14,9 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -72,6 +77,66 @@ struct Family {
   int columns;  // after assembly, time included
 };
 
+std::string today() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
+  return buf;
+}
+
+// The four header lines of an absolute, unfiltered export of a unit with
+// serial 42, trigger 0 and no test comment, and the shape of every channel
+// code: test object and position, the family, "DS" and the axes in column
+// order for the LEDs, then the type's sensor codes.
+void checkHeader(const Family& f, const Station& st, const std::vector<std::string>& lines) {
+  const bool ledSide = f.type == 0 || f.type == 3 || f.type == 5 || f.type == 7;
+  const std::string side = ledSide ? "Left Side" : "CENTER in X Dir";
+  const char object = st.model.itemValue(Ctl::TESTOBJECT).at(0);
+  const char position = st.model.itemValue(Ctl::POSITION).at(0);
+  const std::string name = f.type == 5 || f.type == 7 ? std::string(f.typeText) + " w/IRT w/Length Change"
+                                                      : std::string(f.typeText);
+  EXPECT_EQ(lines[0], "Lumvex Type: " + name +
+                          ",,,,,,Data is Absolute,,,,,,ISO Filter code=0 - no filter,,,,ISO CSV Format");
+  EXPECT_EQ(lines[1], "Lumvex Facing Toward Dummy " + side +
+                          ",,,,,,Serial Number:42,,,,,,ISO Test Object code=" + object + ",,,,Trigger:0");
+  EXPECT_EQ(lines[2], "ATD: ,,,,,,Test Date:" + today() + ",,,,,,ISO Position code=" + position);
+  std::vector<std::string> names;
+  {
+    std::stringstream in(lines[3]);
+    std::string n;
+    while (std::getline(in, n, ',')) names.push_back(n);
+  }
+  ASSERT_EQ(names.size(), static_cast<size_t>(f.type == 5 || f.type == 7 ? 91 : f.columns));
+  EXPECT_EQ(names[0], "Time(ms)");
+  static const char* kFamily[] = {"PE", "HF", "H3", "S2", "BA", "WS", "H3", "WF"};
+  const sim::RecordingShape shape = sim::recordingShape(f.type);
+  for (int led = 0; led < shape.ledCount; ++led)
+    for (int a = 0; a < shape.axes; ++a) {
+      const std::string& code = names[1 + led * shape.axes + a];
+      ASSERT_EQ(code.size(), 16u) << code;
+      EXPECT_EQ(code[0], object) << code;
+      EXPECT_EQ(code[1], position) << code;
+      EXPECT_EQ(code.substr(10, 4), std::string(kFamily[f.type]) + "DS") << code;
+      EXPECT_EQ(code[14], "XYZ"[a]) << code;
+      EXPECT_EQ(code[15], '0') << code;
+    }
+  std::vector<std::string> sensors;
+  if (f.type <= 2)
+    sensors = {"SENSLE9999PO00", "SENSRI9999PO00"};
+  else if (f.type == 3 || f.type == 4)
+    sensors = {"SENSTO9999PO00", "SENSBO9999PO00", "SENSMI9999PO00"};
+  else if (f.type == 6)
+    sensors = {"SENSLE9999PO00", "SENSRI9999PO00", "SENSMI9999PO00"};
+  else
+    sensors = {"SENSTORE99PO00", "SENSBORE99PO00", "SENSMIRE99PO00",
+               "SENSTOBL99PO00", "SENSBOBL99PO00", "SENSMIBL99PO00"};
+  const int first = 1 + shape.ledCount * shape.axes;
+  for (size_t k = 0; k < sensors.size(); ++k)
+    EXPECT_EQ(names[first + k], std::string(1, object) + position + sensors[k]);
+}
+
 }  // namespace
 
 TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
@@ -107,8 +172,9 @@ TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
     const std::vector<std::string> lines =
         splitCr(lumvex::testing::readFile(path.substr(0, path.size() - 3) + "CSV"));
     ASSERT_EQ(lines.size(), static_cast<size_t>(4 + records));
+    checkHeader(f, s.st, lines);
     const double dt = 1.0 / shape.samplesPerMs;
-    for (long r = 0; r < records; r += 37) {
+    for (long r = 0; r < records; ++r) {
       const std::vector<double> v = numbers(lines[4 + r]);
       ASSERT_GE(v.size(), static_cast<size_t>(f.columns));
       const double t = -20 + r * dt;
@@ -136,6 +202,70 @@ TEST(DownloadSession, EveryPositionFamilyDownloadsAssemblesAndExportsCsv) {
       }
     }
   }
+}
+
+// The page-0 download button waits for saved LED settings and a unit that
+// holds its recording; the Diagnostics raw download stops the I/O check first.
+TEST(DownloadSession, ButtonsDownloadOnlyFromAnIdleUnitWithSavedLedSettings) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-10, 10);
+  m.setVisible(Ctl::SAVE_LED_INFO, true);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  EXPECT_TRUE(s.op.showed("NOTE:", "Save or Cancel the LED settings"));
+  EXPECT_EQ(s.countReceived("DUMPBINA"), 0);
+  m.setVisible(Ctl::SAVE_LED_INFO, false);
+
+  s.sim.withUnit([](sim::UnitState& u) { u.status = 1; });  // collecting pre-trigger data
+  m.commit(Ctl::DOWNLOAD_BUT);
+  m.commit(Ctl::RAWDOWNLOAD);
+  EXPECT_EQ(s.countReceived("DUMPBINA"), 0);
+  EXPECT_EQ(s.countReceived("RAWDUMP"), 0);
+  EXPECT_NE(m.activePage(), pageIndex(Panel::Export));
+
+  s.sim.withUnit([](sim::UnitState& u) { u.status = 3; });
+  s.st.session.ioCheckRunning = 1;
+  m.setLabel(Ctl::CHECKIOBUT, "Stop I/O Check");
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("dump.CSV"));
+  m.commit(Ctl::RAWDOWNLOAD);
+  EXPECT_EQ(s.st.session.ioCheckRunning, 0);
+  EXPECT_EQ(m.label(Ctl::CHECKIOBUT), "Check I/O");
+  EXPECT_EQ(s.countReceived("RAWDUMP"), 1);
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("dump.CSV"))).size(), 1u + 201u);
+}
+
+// From a ready unit the status timer runs; while records come in, the events
+// the download lets run must not fire a status poll into the stream.
+TEST(DownloadSession, StatusTimerIsHeldOffWhileRecordsArrive) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  Model& m = s.st.model;
+  s.sim.withUnit([](sim::UnitState& u) { u.status = 0; });
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 0);
+  ASSERT_TRUE(m.timerRunning());
+  m.setText(Ctl::DATA_STRT, "-100");
+  m.setText(Ctl::DATA_STOP, "200");
+  s.window(-100, 200);
+  int ticks = 0;
+  s.op.onEvents = [&] {  // as the front end would: a due timer fires
+    if (m.timerRunning()) {
+      ++ticks;
+      m.commit(Ctl::TIMER, {EventKind::TimerTick});
+    }
+  };
+  const int polls = s.countReceived("S");
+  ASSERT_EQ(Download(s.st, DownloadProcessed), 0) << ::testing::PrintToString(s.op.messages());
+  s.op.onEvents = nullptr;
+  EXPECT_EQ(ticks, 0);
+  EXPECT_EQ(s.countReceived("S"), polls);
+  EXPECT_TRUE(m.timerRunning());
+  const auto* w = reinterpret_cast<const int16_t*>(s.st.data.RawWords.begin());
+  int16_t want[21];
+  sim::positionRecord(3, 200.0, want);
+  for (int k = 0; k < 21; ++k) EXPECT_EQ(w[3000 * 21 + k], want[k]) << k;
 }
 
 TEST(DownloadSession, WindowChecksRunBeforeAnythingIsSent) {
@@ -167,6 +297,14 @@ TEST(DownloadSession, WindowChecksRunBeforeAnythingIsSent) {
   EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
   EXPECT_TRUE(s.op.showed("Download Error", "Maximum data download is 25,000 ms for WorldSID"));
   EXPECT_EQ(s.sim.received().size(), sent);
+  // Exactly 25000 ms goes out (the unit, holding less, refuses the stop time).
+  s.set("window.stop", "20000");
+  s.op.clear();
+  s.window(0, 25000);
+  EXPECT_EQ(Download(s.st, DownloadProcessed), -1);
+  EXPECT_TRUE(s.op.showed("ERROR", "bad stop time - download aborted"))
+      << ::testing::PrintToString(s.op.messages());
+  EXPECT_EQ(s.lastReceived("DUMPBINA").rfind("DUMPBINA#0#25000#", 0), 0u);
 }
 
 TEST(DownloadSession, BadRecordSumFailsAtTheEndWithTheLinkStillUsable) {
@@ -209,6 +347,67 @@ TEST(DownloadSession, StalledOrCutStreamEndsAtOnceAndLostLinkDisconnects) {
   EXPECT_EQ(s.op.openProgressBoxes, 0);
 }
 
+// A slow line delivers the records over far longer than one time-out; the
+// download goes on as long as bytes keep coming.
+TEST(DownloadSession, SlowLinkDownloadsEveryRecordWhileBytesKeepComing) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}, {"download.pace", "20"}});
+  s.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  SetLinkTimeout(s.st, 150);
+  s.window(-100, 200);  // 3001 records of 21 words in 4 kB pieces 20 ms apart: about 0.6 s
+  ASSERT_EQ(Download(s.st, DownloadProcessed), 0) << ::testing::PrintToString(s.op.messages());
+  ASSERT_EQ(s.st.data.ChannelData.SampleCount, 3001);
+  int16_t want[21];
+  const auto* w = reinterpret_cast<const int16_t*>(s.st.data.RawWords.begin());
+  for (long r : {0L, 1234L, 3000L}) {
+    sim::positionRecord(3, -100 + r / 10.0, want);
+    for (int k = 0; k < 21; ++k) ASSERT_EQ(w[r * 21 + k], want[k]) << "record " << r << " word " << k;
+  }
+  EXPECT_EQ(s.op.progress.back(), 3000 * 100 / 3001);
+}
+
+// The unit stops sending in the middle of a record but keeps the link open:
+// the download ends after one time-out, not one per missing record, and the
+// link is usable again.
+TEST(DownloadSession, StreamThatStopsMidRecordEndsAfterOneTimeOut) {
+  sim::CommandTable t = sim::DefaultCommands();
+  t.add("DUMPBINA", [](sim::Exchange& x) {
+    x.reply({"21", "200"});
+    std::string bytes;
+    for (int r = 0; r < 50; ++r) {
+      bytes.append(42, '\x01');
+      bytes.push_back(42);
+    }
+    bytes.append(17, '\x01');  // part of record 50
+    x.sendRaw(bytes);
+  });
+  DriveStation d({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}}, 3, t);
+  BindCallbacks(d.st);
+  d.st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
+  d.st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(d.port));
+  d.st.model.commit(Ctl::CONNECT);
+  ASSERT_EQ(d.st.session.unitStatus, 3);
+  d.st.model.setText(Ctl::DATA_STRT, "-1000");
+  d.st.model.setText(Ctl::DATA_STOP, "1000");
+  d.st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
+  d.st.model.setNumber(Ctl::DL_START_TIME, -10);
+  d.st.model.setNumber(Ctl::DL_STOP_TIME, 10);
+  SetLinkTimeout(d.st, 100);
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_EQ(Download(d.st, DownloadProcessed), -1);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_LT(ms, 2000) << "waited per missing record";  // 150 missing records would take 15 s
+  EXPECT_TRUE(d.op.showed("COMM ERROR", "in data download - download aborted"));
+  EXPECT_EQ(d.op.progress.back(), 49 * 100 / 200);
+  EXPECT_EQ(d.op.openProgressBoxes, 0);
+  EXPECT_EQ(d.st.model.text(Ctl::STATUSBOX), "Connected - Idle");
+  std::string cmd = CommandFrame("S#");
+  EXPECT_EQ(sendRcv(d.st, cmd), 0);
+  std::string a, b;
+  EXPECT_EQ(Parser("S", cmd, a, b), 0);
+}
+
 TEST(DownloadSession, RefusedWindowAndOversizedReplyStoreNothing) {
   Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
   s.st.model.commit(Ctl::CONNECT);
@@ -237,6 +436,28 @@ TEST(DownloadSession, RefusedWindowAndOversizedReplyStoreNothing) {
   EXPECT_TRUE(big.op.showed("COMM ERROR", "in download"));
   EXPECT_EQ(big.st.data.ChannelData.SampleCount, 7);
   EXPECT_EQ(big.op.openProgressBoxes, 0);
+  EXPECT_TRUE(big.op.progress.empty());
+}
+
+// Raw records of the other generation's size would be converted out of step:
+// a first-generation download (120 words) announcing 232 words is refused.
+TEST(DownloadSession, RawRecordsOfTheWrongGenerationAreRefused) {
+  sim::CommandTable t = sim::DefaultCommands();
+  t.add("RAWDUMP", [](sim::Exchange& x) { x.reply({"232", "3"}); });
+  DriveStation d({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}}, 3, t);
+  d.st.model.setText(Ctl::DATA_STRT, "-1000");
+  d.st.model.setText(Ctl::DATA_STOP, "1000");
+  d.st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
+  d.st.model.setNumber(Ctl::DL_START_TIME, -10);
+  d.st.model.setNumber(Ctl::DL_STOP_TIME, 10);
+  ASSERT_TRUE(d.connect());
+  d.st.session.DummyType = DummyWorldSID50th;
+  d.st.session.IsLX2 = 0;
+  d.st.data.ChannelData.SampleCount = 7;
+  EXPECT_EQ(Download(d.st, DownloadRaw), -1);
+  EXPECT_TRUE(d.op.showed("COMM ERROR", "in download"));
+  EXPECT_EQ(d.st.data.ChannelData.SampleCount, 7);
+  EXPECT_TRUE(d.op.progress.empty());
 }
 
 TEST(DownloadSession, RawDumpFileHasTheTypeLineAndDoubledSignedWords) {
@@ -276,6 +497,19 @@ TEST(RawDump, WordsAreWrittenDoubledAsSignedValues) {
   op.fileAnswers.push_back(dir.file("d.CSV"));
   ASSERT_EQ(DumpFileSave(*st, 1, 3), 0);
   EXPECT_EQ(lumvex::testing::readFile(dir.file("d.CSV")), "Lumvex Type:Polar\r-10.0,-65536,2,65534,\r");
+  // Many records, the time crossing zero: each time field is what "%4.1f,"
+  // makes of the single-precision sum.
+  st->model.setNumber(Ctl::DL_START_TIME, -150);
+  op.fileAnswers.push_back(dir.file("long.CSV"));
+  ASSERT_EQ(DumpFileSave(*st, 3000, 1), 0);
+  const std::vector<std::string> lines = splitCr(lumvex::testing::readFile(dir.file("long.CSV")));
+  ASSERT_EQ(lines.size(), 3001u);
+  float t = -150;
+  for (int r = 0; r < 3000; ++r, t += 0.1f) {
+    char want[32];
+    std::snprintf(want, sizeof want, "%4.1f,", static_cast<double>(t));
+    ASSERT_EQ(lines[1 + r].substr(0, std::strlen(want)), want) << r;
+  }
   op.fileAnswers.push_back(std::nullopt);
   EXPECT_EQ(DumpFileSave(*st, 1, 3), -1);
   op.fileAnswers.push_back(dir.file("no/such/folder/d.CSV"));
@@ -332,6 +566,122 @@ TEST(DownloadSession, RawWorldSidConvertsWithTheUnitsCalibrationAndWritesTheRawF
     EXPECT_NO_THROW(lumvex::testing::readFile(dir.file(std::string("raw1.") + u.rawExt)));
     EXPECT_EQ(s.st.data.RawSaved, 1);
   }
+}
+
+// A download that fails leaves the data set in memory whole: its shape, its
+// values and what the export writes. Raw words it began to overwrite no
+// longer make a raw file.
+TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  ASSERT_EQ(m.activePage(), pageIndex(Panel::Export)) << ::testing::PrintToString(s.op.messages());
+  const ChannelTable& t = s.st.data.ChannelData;
+  ASSERT_EQ(t.SampleCount, 601);
+  ASSERT_EQ(t.ChannelCount, 91);
+  ASSERT_EQ(s.st.data.RawPresent, 1);
+  const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
+
+  s.set("download.badsum", "7");
+  s.window(-100, 200);
+  s.op.clear();
+  m.commit(Ctl::DOWNLOAD_BUT);
+  EXPECT_TRUE(s.op.showed("COMM ERROR", "in data download - download aborted"));
+  EXPECT_EQ(t.SampleCount, 601);
+  EXPECT_EQ(t.ChannelCount, 91);
+  EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
+  EXPECT_EQ(s.st.data.RawPresent, 0);
+
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("kept.csv"));
+  m.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("kept.CSV"))).size(), 4u + 601u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
+}
+
+// The records arrive but cannot be converted (the calibration file has gone):
+// the data set in memory keeps its shape and values, and no raw file is made
+// of words that belong to another test.
+TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  ASSERT_EQ(s.st.session.unitStatus, 3);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  const ChannelTable& t = s.st.data.ChannelData;
+  ASSERT_EQ(t.SampleCount, 601);
+  const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
+  for (const auto& e : std::filesystem::directory_iterator(work.path())) std::filesystem::remove(e.path());
+  s.window(-10, 10);
+  s.op.clear();
+  EXPECT_EQ(GetLumvexData(s.st), -1);
+  bool shown = false;
+  for (const auto& b : s.op.transcript) shown |= b.title == "Calibration File Error";
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(t.SampleCount, 601);
+  EXPECT_EQ(t.ChannelCount, 91);
+  EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("kept.csv"));
+  m.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("kept.CSV"))).size(), 4u + 601u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
+}
+
+// A raw dump to a file reuses the raw buffer: the data set in memory then
+// makes no raw file of words that are no longer its own.
+TEST(DownloadSession, RawDumpToAFileLeavesTheDataSetInMemoryWithoutARawFile) {
+  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
+  lumvex::testing::TempDir work;
+  s.st.workDir = work.path();
+  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  s.window(-20, 40);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  ASSERT_EQ(s.st.data.RawPresent, 1);
+  ASSERT_EQ(s.st.data.RawSaved, 0);
+  lumvex::testing::TempDir dir;
+  s.op.fileAnswers.push_back(dir.file("dump.CSV"));
+  s.window(-5, 5);
+  m.commit(Ctl::RAWDOWNLOAD);
+  ASSERT_EQ(splitCr(lumvex::testing::readFile(dir.file("dump.CSV"))).size(), 1u + 101u);
+  EXPECT_EQ(s.st.data.RawPresent, 0);
+  s.op.fileAnswers.push_back(dir.file("after.csv"));
+  m.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("after.CSV"))).size(), 4u + 601u);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("after.RDF")));
+}
+
+// Positions: a refused download changes nothing either.
+TEST(DownloadSession, RefusedDownloadKeepsThePositionTable) {
+  Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+  Model& m = s.st.model;
+  m.commit(Ctl::CONNECT);
+  s.window(-10, 10);
+  m.commit(Ctl::DOWNLOAD_BUT);
+  ASSERT_EQ(s.st.data.ChannelData.SampleCount, 201);
+  ASSERT_EQ(s.st.data.ChannelData.ChannelCount, 22);
+  s.set("download.badsum", "0");
+  s.window(-100, 200);
+  EXPECT_EQ(GetLumvexData(s.st), -1);
+  EXPECT_EQ(s.st.data.ChannelData.SampleCount, 201);
+  EXPECT_EQ(s.st.data.ChannelData.ChannelCount, 22);
+  EXPECT_EQ(s.st.data.RawPresent, 0);
+  EXPECT_EQ(s.st.data.RawSaved, 1);
 }
 
 TEST(DownloadSession, RawWorldSidWithoutItsCalibrationFileFailsCleanly) {

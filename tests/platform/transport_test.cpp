@@ -192,3 +192,32 @@ TEST(SerialTransport, PseudoTerminalIsRawBothWaysAndHangUpIsLost) {
 TEST(SerialTransport, MissingDeviceFailsToOpen) {
   EXPECT_EQ(Transport::openSerial("/dev/lumvex-no-such-port"), nullptr);
 }
+
+// readSome: the read-ahead first, then what the kernel holds without waiting
+// for more; one time-out of silence; a closed peer is a lost link.
+TEST(TcpTransport, ReadSomeTakesWhatHasArrivedAndWaitsOneTimeOutAtMost) {
+  TcpPair p;
+  ASSERT_TRUE(p.link);
+  p.link->setTimeout(150);
+  p.send("OK#1\r\nabcdef");
+  std::string line;
+  ASSERT_EQ(p.link->readLine(line, 2047), IoStatus::Ok);
+  char buf[64];
+  size_t got = 0;
+  // Whatever followed the line was read ahead: it comes first, and no more.
+  ASSERT_EQ(p.link->readSome(buf, sizeof buf, got), IoStatus::Ok);
+  EXPECT_EQ(std::string(buf, got), "abcdef");
+  p.send("ghi");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(p.link->readSome(buf, 2, got), IoStatus::Ok);
+  EXPECT_EQ(std::string(buf, got), "gh");
+  ASSERT_EQ(p.link->readSome(buf, sizeof buf, got), IoStatus::Ok);
+  EXPECT_EQ(std::string(buf, got), "i");
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.link->readSome(buf, sizeof buf, got), IoStatus::Timeout);
+  EXPECT_EQ(got, 0u);
+  EXPECT_GE(msSince(t0), 140);
+  close(p.peer);
+  p.peer = -1;
+  EXPECT_EQ(p.link->readSome(buf, sizeof buf, got), IoStatus::Lost);
+}

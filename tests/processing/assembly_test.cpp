@@ -105,6 +105,26 @@ TEST_F(AssembleTest, PositionsScaleSensorsDoubleAndTimeRunsFromTheStart) {
   EXPECT_FLOAT_EQ(d.ChannelData.at(1, 21), 2.0f * (41 * 100 - 1000));
 }
 
+// A unit that announces records shorter than the type's sensor block: the
+// words are taken as sensor words, and nothing before the record is read.
+TEST_F(AssembleTest, RecordShorterThanTheSensorBlockStaysInsideTheRecord) {
+  st->session.DummyType = DummyPolar;
+  side("LE");
+  MeasurementData& d = st->data;
+  d.layout.SensorChannelCount = 2;
+  d.ChannelData.SampleCount = 2;
+  d.ChannelData.ChannelCount = 1;
+  d.StartTimeMs = 0;
+  d.SampleIntervalMs = 0.1;
+  auto* w = reinterpret_cast<int16_t*>(d.RawWords.begin());
+  w[0] = 300;
+  w[1] = -7;
+  AssemblePositions(*st);
+  ASSERT_EQ(d.ChannelData.ChannelCount, 2);
+  EXPECT_FLOAT_EQ(d.ChannelData.at(0, 1), 600.0f);
+  EXPECT_FLOAT_EQ(d.ChannelData.at(1, 1), -14.0f);
+}
+
 TEST(ChannelOffsets, MeanOfTheFirstHundredRowsAndNoTimeOffset) {
   ScriptedOperator op;
   auto st = std::make_unique<Station>(op);

@@ -34,6 +34,25 @@ TEST(ButterworthDesign, ReferenceCoefficientsAtTenKilohertz) {
   }
 }
 
+// Ballistic data (20 kHz) in the export: the same classes designed at 0.05 ms,
+// values of an independent evaluation of the design formulas.
+TEST(ButterworthDesign, ReferenceCoefficientsAtTwentyKilohertz) {
+  struct Ref {
+    int cfc;
+    double a0, b1, b2;
+  } refs[] = {{1000, 0.071026915, 1.117651612, -0.401759273},
+              {600, 0.029425475, 1.459547172, -0.577249073},
+              {180, 0.003138622, 1.835389017, -0.847943506},
+              {60, 0.000367706, 1.945032616, -0.946503440}};
+  for (const Ref& r : refs) {
+    SCOPED_TRACE(r.cfc);
+    ButterworthCoefficients c = ButterworthDesign(r.cfc, 0.05f);
+    EXPECT_NEAR(c.a0, r.a0, 1e-9);
+    EXPECT_NEAR(c.b1, r.b1, 1e-9);
+    EXPECT_NEAR(c.b2, r.b2, 1e-9);
+  }
+}
+
 TEST(ButterworthDesign, TheIntervalEntersTheDesign) {
   ButterworthCoefficients slow = ButterworthDesign(600, 0.1f);
   ButterworthCoefficients fast = ButterworthDesign(600, 0.05f);
