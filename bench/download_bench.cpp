@@ -83,7 +83,7 @@ void BM_StationDownload(benchmark::State& state) {
   auto st = std::make_unique<lumvex::Station>(op);
   lumvex::Station& s = *st;
   s.session.DummyType = lumvex::DummyWorldSID50th;
-  s.session.IsLX2 = 0;  // the 25,000 ms limit applies to LX2 units only
+  s.session.IsLX2 = 1;  // 232-word records; its window of exactly 25,000 ms is allowed
   s.model.setText(lumvex::Ctl::DATA_STRT, "-1000");
   s.model.setText(lumvex::Ctl::DATA_STOP, "30000");
   s.model.setNumber(lumvex::Ctl::DL_START_TIME, -1000);
@@ -93,7 +93,7 @@ void BM_StationDownload(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    if (lumvex::Download(s, lumvex::DownloadRaw) != 0) state.SkipWithError("download failed");
+    if (lumvex::Download(s, lumvex::DownloadRawLX2) != 0) state.SkipWithError("download failed");
   }
   lumvex::Disconnect(s);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kRecords * kRecordBytes));
