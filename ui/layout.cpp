@@ -258,7 +258,7 @@ void layoutExport(Model& m) {
         {"(C) Class 180", "180"},
         {"(D) Class 60", "60"}});
   ring(
-      m, Ctl::EXPORT_FORMAT, "Export Format",
+      m, Ctl::EXPORT_FORMAT, "Export File Format",
       {{"Comma Separated Values - *.CSV", "0"}, {"Diadem - *.DAT, *.R32", "1"}, {"ISO - *.MME, *.CHN", "2"}});
   m.setText(Ctl::EXPORT_NOTICE1, "Data is already filtered");
   m.setText(Ctl::EXPORT_NOTICE2, "Not Enough pre-T0 Data for Zeroing");

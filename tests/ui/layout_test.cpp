@@ -171,6 +171,7 @@ TEST_F(Layout, ExportPageStartsWithNothingToExport) {
   std::vector<std::string> values;
   for (const Item& i : m[Ctl::EXPORT_FILTER].items) values.push_back(i.value);
   EXPECT_EQ(values, (std::vector<std::string>{"0", "1000", "600", "180", "60"}));
+  EXPECT_EQ(m.label(Ctl::EXPORT_FORMAT), "Export File Format");
   EXPECT_EQ(labels(m, Ctl::EXPORT_FORMAT),
             (std::vector<std::string>{"Comma Separated Values - *.CSV", "Diadem - *.DAT, *.R32",
                                       "ISO - *.MME, *.CHN"}));
