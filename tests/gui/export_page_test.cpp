@@ -6,7 +6,8 @@
 #include "core/station.h"
 #include "files/export.h"
 #include "files/naming.h"
-#include "testing.h"
+#include "support/gui_station.h"
+#include "support/testing.h"
 #include "ui/layout.h"
 #include "ui/qt/station_window.h"
 
@@ -22,15 +23,10 @@
 using namespace lumvex;
 using lumvex::qt::StationWindow;
 
-class ExportPageTest : public QObject {
+class ExportPageTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<testing::TempDir> dir_;
-  std::unique_ptr<ScriptedOperator> op_;
-  std::unique_ptr<Station> st_;
-  std::unique_ptr<StationWindow> win_;
-
   Model& model() { return st_->model; }
 
   // A Polar recording of 200 rows from -20 ms, as a download leaves it.
@@ -87,27 +83,13 @@ class ExportPageTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
-      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
-    op_ = std::make_unique<ScriptedOperator>();
-    st_ = std::make_unique<Station>(*op_);
-    st_->workDir = dir_->path();
-    LoadMainLayout(model());
-    BindCallbacks(*st_);
-    win_ = std::make_unique<StationWindow>(model());
-    win_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
-    QCOMPARE(StartStation(*st_), 0);
+    makeWorkDir();
+    openStation();
+    if (QTest::currentTestFailed()) return;
     polarInMemory();
   }
 
-  void cleanup() {
-    win_.reset();
-    st_.reset();
-    op_.reset();
-    dir_.reset();
-  }
+  void cleanup() { closeStation(); }
 
   void eachFormatWritesItsFiles() {
     namespace fs = std::filesystem;
