@@ -24,6 +24,8 @@ using namespace lumvex;
 namespace {
 
 using lumvex::testing::CliRun;
+using lumvex::testing::fields;
+using lumvex::testing::today;
 
 // A working folder holding the configuration files installed beside the program.
 struct Work {
@@ -50,37 +52,8 @@ struct Unit {
   int port;
 };
 
-std::vector<std::string> splitCr(const std::string& s) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == '\r') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c);
-    }
-  }
-  if (!cur.empty()) out.push_back(cur + "<no CR>");
-  return out;
-}
-
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> v;
-  std::stringstream in(line);
-  std::string f;
-  while (std::getline(in, f, ',')) v.push_back(f);
-  return v;
-}
-
-std::string today() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[16];
-  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
-  return buf;
-}
+// A last line without its CR shows as such.
+std::vector<std::string> splitCr(const std::string& s) { return lumvex::testing::splitCr(s, "<no CR>"); }
 
 }  // namespace
 

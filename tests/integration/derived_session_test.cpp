@@ -8,7 +8,7 @@
 #include "processing/derived.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
-#include "support/drive_station.h"
+#include "support/download_station.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -21,28 +21,14 @@
 #include <vector>
 
 using namespace lumvex;
-using lumvex::testing::DriveStation;
+using Session = lumvex::testing::DownloadStation;
+using lumvex::testing::fields;
+using lumvex::testing::splitCr;
 
 namespace {
 
 constexpr int kLeds = 18;
 constexpr int kStartMs = -20;
-
-struct Session : DriveStation {
-  explicit Session(Props props) : DriveStation(props, 3) {
-    BindCallbacks(st);
-    st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
-    st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
-    set("window.start", "-100");
-    set("window.stop", "200");
-  }
-  void window(int start, int stop) {
-    st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
-    st.model.setRange(Ctl::DL_STOP_TIME, -1e6, 1e6);
-    st.model.setNumber(Ctl::DL_START_TIME, start);
-    st.model.setNumber(Ctl::DL_STOP_TIME, stop);
-  }
-};
 
 // Where an LED truly is (in the station's frame for the impact side) or
 // the code it reports; code -1: the simulated conversion may give either.
@@ -157,29 +143,6 @@ class Geometry {
   Truth rest_[kLeds];
   std::vector<Truth> truth_;
 };
-
-std::vector<std::string> splitCr(const std::string& s) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == '\r') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c);
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
-  return out;
-}
-
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> v;
-  std::stringstream in(line);
-  std::string f;
-  while (std::getline(in, f, ',')) v.push_back(f);
-  return v;
-}
 
 std::string fixed2(float v) {
   char b[32];

@@ -10,7 +10,7 @@
 #include "processing/assembly.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
-#include "support/drive_station.h"
+#include "support/download_station.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -28,40 +28,11 @@
 
 using namespace lumvex;
 using lumvex::testing::DriveStation;
+using Session = lumvex::testing::DownloadStation;
+using lumvex::testing::splitCr;
+using lumvex::testing::today;
 
 namespace {
-
-struct Session : DriveStation {
-  explicit Session(Props props) : DriveStation(props, 3) {
-    BindCallbacks(st);
-    st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
-    st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
-    set("window.start", "-100");
-    set("window.stop", "200");
-  }
-  void window(int start, int stop) {
-    // Wider than the recorded window, so the station's own checks are reached.
-    st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
-    st.model.setRange(Ctl::DL_STOP_TIME, -1e6, 1e6);
-    st.model.setNumber(Ctl::DL_START_TIME, start);
-    st.model.setNumber(Ctl::DL_STOP_TIME, stop);
-  }
-};
-
-std::vector<std::string> splitCr(const std::string& s) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == '\r') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c);
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
-  return out;
-}
 
 std::vector<double> numbers(const std::string& line) {
   std::vector<double> v;
@@ -76,15 +47,6 @@ struct Family {
   int type;
   int columns;  // after assembly, time included
 };
-
-std::string today() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[16];
-  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
-  return buf;
-}
 
 // The four header lines of an absolute, unfiltered export of a unit with
 // serial 42, trigger 0 and no test comment, and the shape of every channel
