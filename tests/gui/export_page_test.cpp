@@ -6,6 +6,7 @@
 #include "core/station.h"
 #include "files/export.h"
 #include "files/naming.h"
+#include "support/export_data.h"
 #include "support/gui_station.h"
 #include "support/testing.h"
 #include "ui/layout.h"
@@ -47,14 +48,7 @@ class ExportPageTest : public QObject, protected testing::GuiStation<> {
       t.at(s, 0) = static_cast<float>(-20.0 + s * 0.1);
       for (int c = 1; c < 15; ++c) t.at(s, c) = static_cast<float>(c) + static_cast<float>(s) * 0.5f;
     }
-    const char* sides[] = {"LE", "RI", "LE", "RI", "LE", "RI"};
-    for (int i = 0; i < 6; ++i) {
-      std::string base = "10RIBS0" + std::to_string(i + 1) + sides[i] + "PEDS";
-      setCode(st.data.codes.ChannelCodes[2 * i], base + "X0");
-      setCode(st.data.codes.ChannelCodes[2 * i + 1], base + "Y0");
-    }
-    setCode(st.data.codes.ChannelCodes[12], "10SENSLE9999PO00");
-    setCode(st.data.codes.ChannelCodes[13], "10SENSRI9999PO00");
+    testing::setPolarCodes(st.data);
     model().setText(Ctl::EXPORT_STATUS, "Downloaded Lumvex Data in Memory");
     SetupExportScreen(st);
     model().setDimmed(Ctl::EXPORT_BUT, false);

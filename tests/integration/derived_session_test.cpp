@@ -9,6 +9,7 @@
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
 #include "support/download_station.h"
+#include "support/rib_geometry.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -37,20 +38,8 @@ struct Truth {
   int code;
 };
 
-// The rib geometry the derived channels are defined against, written out
-// independently of the station's tables.
-double irtDepth(int type, int lx2, int rib) {
-  if (type == DummyWorldSID50th) return rib == 0 ? -32.6 : -21.0;
-  if (!lx2) return rib == 0 ? -25.844 : -14.244;
-  return rib == 0 ? -16.043 : -15.943;
-}
-
-double anchorX(int type, int lx2, int rib) {
-  const double ws[] = {-19.86, 0, 4.72, -20.0, 0, 20.0};
-  const double lx[] = {-4.672, 0, 17.639, -15.43, 0, 15.43};
-  const double w5[] = {-7.0883, 0, 14.2073, -20.0082, 0, 20.1067};
-  return type == DummyWorldSID50th ? ws[rib] : (lx2 ? lx[rib] : w5[rib]);
-}
+using lumvex::testing::anchorX;
+using lumvex::testing::irtDepth;
 
 struct Unit {
   const char* typeText;
