@@ -22,7 +22,6 @@
 #include <memory>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
 class ConnectTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT

@@ -23,7 +23,6 @@
 #include <memory>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
 class DownloadExportTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT

@@ -22,7 +22,6 @@
 #include <string>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
 class ExportPageTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT

@@ -34,7 +34,6 @@
 #include <memory>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
 namespace {
 
