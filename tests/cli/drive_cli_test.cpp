@@ -3,8 +3,7 @@
 // question ending arm and erase with status 3 unless --yes answers it, and a
 // whole arm -> trigger -> stored -> erase cycle.
 #include "link/link.h"
-#include "support/cli_run.h"
-#include "support/drive_station.h"
+#include "support/cli_station.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -13,21 +12,13 @@
 #include <thread>
 
 using lumvex::testing::CliRun;
-using lumvex::testing::DriveStation;
+using lumvex::testing::CliStation;
 
 namespace {
 
-struct Cli : DriveStation {
-  lumvex::testing::TempDir dir;
-  explicit Cli(Props props, int status = 0) : DriveStation(props, status) {
-    // The station reads its configuration files from its working directory.
-    lumvex::testing::installConfiguration(dir);
-  }
-  CliRun run(const std::string& args) {
-    return lumvex::testing::runCli(dir,
-                                   "--timeout 1000 --host 127.0.0.1:" + std::to_string(port) + " " + args,
-                                   lumvex::testing::Stderr::IntoOut);
-  }
+// waitForUnit: polls the simulated unit until it reaches a status (3 s at most).
+struct Cli : CliStation {
+  using CliStation::CliStation;
   bool waitForUnit(int status) {
     for (int i = 0; i < 150; ++i) {
       if (sim.status() == status) return true;

@@ -2,8 +2,7 @@
 // extension, against the in-process simulated unit over loopback: the files
 // land where --out names them (a bare name in the current folder), hold the
 // downloaded samples, and a second ISO export to the same name fails.
-#include "support/cli_run.h"
-#include "support/drive_station.h"
+#include "support/cli_station.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -13,23 +12,16 @@
 
 namespace fs = std::filesystem;
 using lumvex::testing::CliRun;
-using lumvex::testing::DriveStation;
+using lumvex::testing::CliStation;
 
 namespace {
 
 // A unit holding a recording from -100 to 200 ms, and the station's
 // configuration files in a working folder of its own.
-struct ExportCli : DriveStation {
-  lumvex::testing::TempDir dir;
-  explicit ExportCli(Props props) : DriveStation(props, 3) {
+struct ExportCli : CliStation {
+  explicit ExportCli(Props props) : CliStation(props, 3) {
     set("window.start", "-100");
     set("window.stop", "200");
-    lumvex::testing::installConfiguration(dir);
-  }
-  CliRun run(const std::string& args) {
-    return lumvex::testing::runCli(dir,
-                                   "--timeout 1000 --host 127.0.0.1:" + std::to_string(port) + " " + args,
-                                   lumvex::testing::Stderr::IntoOut);
   }
 };
 
