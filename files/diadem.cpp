@@ -124,13 +124,9 @@ void writeColumns(OutFile& out, const MeasurementData& d, const ExportShape& sh)
 
 int FileSave_DIADEM(Station& st, int relative) {
   std::string& path = st.session.CurrentDataPath;
-  size_t dot = pathLastDot(path);
-  if (dot == std::string::npos) return -1;
-  pathUpperExtension(path, dot);
-  size_t sep = pathLastSeparator(path);
-  if (sep == std::string::npos || dot <= sep + 1) return -1;
+  size_t dot = 0, sep = 0;
   ExportShape sh;
-  if (!exportShape(st.data, sh)) return -1;
+  if (!exportTarget(path, st.data, dot, sep, sh)) return -1;
 
   std::string dataPath = path;
   pathReplaceExtension(dataPath, dot, "R32");

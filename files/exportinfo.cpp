@@ -1,6 +1,7 @@
 #include "files/exportinfo.h"
 
 #include "files/naming.h"
+#include "platform/paths.h"
 
 #include <cstring>
 
@@ -28,5 +29,14 @@ std::string_view columnPlotName(const MeasurementData& d, int n) {
 }
 
 int savedTriggerCode(const SessionState& s) { return s.TriggerSetting + s.SoftwareTriggerOffset; }
+
+bool exportTarget(std::string& path, const MeasurementData& d, size_t& dot, size_t& sep, ExportShape& shape) {
+  dot = pathLastDot(path);
+  if (dot == std::string::npos) return false;
+  pathUpperExtension(path, dot);
+  sep = pathLastSeparator(path);
+  if (sep == std::string::npos || dot <= sep + 1) return false;
+  return exportShape(d, shape);
+}
 
 }  // namespace lumvex

@@ -5,6 +5,8 @@
 
 #include "core/station.h"
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace lumvex {
@@ -20,6 +22,12 @@ struct ExportShape {
 // The counts of ChannelData (ExportData has the same shape); false when they
 // do not fit the tables or the layout does not fit the row.
 bool exportShape(const MeasurementData& d, ExportShape& out);
+
+// The checks the DIAdem and ISO MME writers make before writing anything:
+// the path names a file with an extension (whose letters are upper-cased in
+// place; `dot` and `sep` are the positions of its last dot and separator) and
+// the data's shape fits the tables. False when either does not hold.
+bool exportTarget(std::string& path, const MeasurementData& d, size_t& dot, size_t& sep, ExportShape& shape);
 
 // Code of data column n (slot n - 1) as text.
 std::string_view columnCode(const MeasurementData& d, int n);

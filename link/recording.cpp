@@ -45,6 +45,18 @@ int pollErase(Station& st, bool& finished) {
   }
 }
 
+// A command the unit only acknowledges: a bad reply is reported as a
+// "COMM ERROR" saying `what`; a failed link returns sendRcv's result.
+int acknowledged(Station& st, std::string_view command, std::string_view name, std::string_view what) {
+  Exchange x = Ask(st, command, name);
+  if (x.reply == Reply::LinkFailed) return x.link;
+  if (x.reply == Reply::Bad) {
+    st.ui->message("COMM ERROR", what);
+    return -1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int CountLedErrors(const double* p, int ledCount, int axes) {
@@ -97,25 +109,9 @@ int Arm(Station& st) {
   return 0;
 }
 
-int Disarm(Station& st) {
-  Exchange x = Ask(st, "D#103\r\n", "D");
-  if (x.reply == Reply::LinkFailed) return x.link;
-  if (x.reply == Reply::Bad) {
-    st.ui->message("COMM ERROR", "in disarm");
-    return -1;
-  }
-  return 0;
-}
+int Disarm(Station& st) { return acknowledged(st, "D#103\r\n", "D", "in disarm"); }
 
-int Trigger(Station& st) {
-  Exchange x = Ask(st, "T#119\r\n", "T");
-  if (x.reply == Reply::LinkFailed) return x.link;
-  if (x.reply == Reply::Bad) {
-    st.ui->message("COMM ERROR", "in trigger");
-    return -1;
-  }
-  return 0;
-}
+int Trigger(Station& st) { return acknowledged(st, "T#119\r\n", "T", "in trigger"); }
 
 int Erase(Station& st) {
   if (writeLine(st, "ERASE#147\r\n") != 0) {
@@ -143,13 +139,7 @@ int EraseStatus(Station& st) {
 }
 
 int NORFLASH(Station& st) {
-  Exchange x = Ask(st, "NORFLASH#128\r\n", "NORFLASH");
-  if (x.reply == Reply::LinkFailed) return x.link;
-  if (x.reply == Reply::Bad) {
-    st.ui->message("COMM ERROR", "in forcing NOR Flash use");
-    return -1;
-  }
-  return 0;
+  return acknowledged(st, "NORFLASH#128\r\n", "NORFLASH", "in forcing NOR Flash use");
 }
 
 void ARM_BUT(Station& st) {

@@ -92,7 +92,7 @@ IoStatus Transport::write(const void* data, size_t n) {
   return IoStatus::Ok;
 }
 
-IoStatus Transport::fill(long long deadlineMs) {
+IoStatus Transport::readOnce(char* dst, size_t n, long long deadlineMs, size_t& got) {
   for (;;) {
     pollfd pf{fd_, POLLIN, 0};
     int r = poll(&pf, 1, remainingMs(deadlineMs));
@@ -101,16 +101,23 @@ IoStatus Transport::fill(long long deadlineMs) {
       return IoStatus::Error;
     }
     if (r == 0) return IoStatus::Timeout;
-    char buf[4096];
-    ssize_t got = ::read(fd_, buf, sizeof buf);
-    if (got > 0) {
-      in_.append(buf, static_cast<size_t>(got));
+    ssize_t k = ::read(fd_, dst, n);
+    if (k > 0) {
+      got = static_cast<size_t>(k);
       return IoStatus::Ok;
     }
-    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
     // End of file on a socket or a hung-up terminal: the other side is gone.
-    return (got == 0 || lostErrno(errno)) ? IoStatus::Lost : IoStatus::Error;
+    return (k == 0 || lostErrno(errno)) ? IoStatus::Lost : IoStatus::Error;
   }
+}
+
+IoStatus Transport::fill(long long deadlineMs) {
+  char buf[4096];
+  size_t got = 0;
+  IoStatus s = readOnce(buf, sizeof buf, deadlineMs, got);
+  if (s == IoStatus::Ok) in_.append(buf, got);
+  return s;
 }
 
 IoStatus Transport::readLine(std::string& out, size_t max, bool* complete) {
@@ -165,20 +172,10 @@ IoStatus Transport::readRaw(void* data, size_t n, size_t& got) {
   // Large binary reads go straight into the caller's buffer: no copy through
   // the read-ahead, and as few system calls as the kernel allows.
   while (got < n) {
-    pollfd pf{fd_, POLLIN, 0};
-    int r = poll(&pf, 1, remainingMs(dl));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return IoStatus::Error;
-    }
-    if (r == 0) return IoStatus::Timeout;
-    ssize_t k = ::read(fd_, dst + got, n - got);
-    if (k > 0) {
-      got += static_cast<size_t>(k);
-      continue;
-    }
-    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    return (k == 0 || lostErrno(errno)) ? IoStatus::Lost : IoStatus::Error;
+    size_t k = 0;
+    IoStatus s = readOnce(dst + got, n - got, dl, k);
+    if (s != IoStatus::Ok) return s;
+    got += k;
   }
   return IoStatus::Ok;
 }
@@ -192,23 +189,7 @@ IoStatus Transport::readSome(void* data, size_t n, size_t& got) {
     in_.erase(0, got);
     return IoStatus::Ok;
   }
-  long long dl = deadline();
-  for (;;) {
-    pollfd pf{fd_, POLLIN, 0};
-    int r = poll(&pf, 1, remainingMs(dl));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return IoStatus::Error;
-    }
-    if (r == 0) return IoStatus::Timeout;
-    ssize_t k = ::read(fd_, data, n);
-    if (k > 0) {
-      got = static_cast<size_t>(k);
-      return IoStatus::Ok;
-    }
-    if (k < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    return (k == 0 || lostErrno(errno)) ? IoStatus::Lost : IoStatus::Error;
-  }
+  return readOnce(static_cast<char*>(data), n, deadline(), got);
 }
 
 void Transport::clear() {

@@ -62,6 +62,9 @@ class Transport {
   Transport(int fd, bool serial, std::string name);
   // Reads what the kernel holds (waiting until deadlineMs of the monotonic
   // clock, or for ever when deadlineMs < 0) and appends it to in_.
+  // Waits until fd_ is readable or the deadline passes, then reads once: at
+  // most n bytes into dst, their count in got.
+  IoStatus readOnce(char* dst, size_t n, long long deadlineMs, size_t& got);
   IoStatus fill(long long deadlineMs);
   long long deadline() const;
 

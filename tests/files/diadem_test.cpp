@@ -3,6 +3,7 @@
 // names made from the chosen path, and failures that must not pass as success.
 #include "files/diadem.h"
 
+#include "support/export_data.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -22,20 +23,9 @@ namespace lt = lumvex::testing;
 
 namespace {
 
-void setCode(Station& st, int k, const std::string& code) {
-  std::snprintf(st.data.codes.ChannelCodes[static_cast<size_t>(k)].data(), 25, "%s", code.c_str());
-}
-
 float sampleValue(int s, int n) { return static_cast<float>(n) * 10.0f + static_cast<float>(s) * 0.25f; }
 
-void fill(Station& st, int samples, int channels) {
-  for (ChannelTable* t : {&st.data.ChannelData, &st.data.ExportData}) {
-    t->SampleCount = samples;
-    t->ChannelCount = channels;
-    for (int s = 0; s < samples; ++s)
-      for (int n = 0; n < channels; ++n) t->at(s, n) = sampleValue(s, n);
-  }
-}
+void fill(Station& st, int samples, int channels) { lt::fillTables(st.data, samples, channels, sampleValue); }
 
 void identify(Station& st, int type, const char* typeName) {
   st.session.DummyType = type;
@@ -53,14 +43,7 @@ void identify(Station& st, int type, const char* typeName) {
 void polar(Station& st, int samples) {
   identify(st, 0, "Polar");
   st.data.layout = {6, 2, 2, 2};
-  const char* sides[] = {"LE", "RI", "LE", "RI", "LE", "RI"};
-  for (int i = 0; i < 6; ++i) {
-    std::string base = "10RIBS0" + std::to_string(i + 1) + sides[i] + "PEDS";
-    setCode(st, 2 * i, base + "X0");
-    setCode(st, 2 * i + 1, base + "Y0");
-  }
-  setCode(st, 12, "10SENSLE9999PO00");
-  setCode(st, 13, "10SENSRI9999PO00");
+  lt::setPolarCodes(st.data);
   fill(st, samples, 15);
   for (int n = 1; n < 15; ++n) st.data.ChannelOffsets[static_cast<size_t>(n)] = 0.5f * static_cast<float>(n);
 }
@@ -189,7 +172,9 @@ TEST_F(DiademTest, OffsetKeyFollowsTheZeroingChoice) {
 TEST_F(DiademTest, WorldSidWithDerivedChannelsOffsetsColumnsOneTo84) {
   identify(*st, 5, "WorldSID w/IRT w/Length Change");
   st->data.layout = {18, 3, 6, 6};
-  for (int k = 0; k < 90; ++k) setCode(*st, k, k >= 54 && k < 60 ? "11SENSTORE99PO00" : "11ABRILERIWSDSX0");
+  for (int k = 0; k < 90; ++k)
+    setCode(st->data.codes.ChannelCodes[static_cast<size_t>(k)],
+            k >= 54 && k < 60 ? "11SENSTORE99PO00" : "11ABRILERIWSDSX0");
   fill(*st, 2, 91);
   for (int n = 1; n < 91; ++n) st->data.ChannelOffsets[static_cast<size_t>(n)] = 1.0f;
   ASSERT_EQ(save("W.DAT", 1), 0);

@@ -4,6 +4,7 @@
 #include "files/iso.h"
 
 #include "files/naming.h"
+#include "support/export_data.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,7 @@ constexpr const char* kFolderProblem =
 
 float sampleValue(int s, int n) { return static_cast<float>(n) * 10.0f - static_cast<float>(s) * 0.125f; }
 
-void fill(Station& st, int samples, int channels) {
-  for (ChannelTable* t : {&st.data.ChannelData, &st.data.ExportData}) {
-    t->SampleCount = samples;
-    t->ChannelCount = channels;
-    for (int s = 0; s < samples; ++s)
-      for (int n = 0; n < channels; ++n) t->at(s, n) = sampleValue(s, n);
-  }
-}
+void fill(Station& st, int samples, int channels) { lt::fillTables(st.data, samples, channels, sampleValue); }
 
 void identify(Station& st, int type) {
   InitDummyTypeNames(st.data);
@@ -54,14 +48,7 @@ void identify(Station& st, int type) {
 void polar(Station& st, int samples) {
   identify(st, DummyPolar);
   st.data.layout = {6, 2, 2, 2};
-  const char* sides[] = {"LE", "RI", "LE", "RI", "LE", "RI"};
-  for (int i = 0; i < 6; ++i) {
-    std::string base = "10RIBS0" + std::to_string(i + 1) + sides[i] + "PEDS";
-    setCode(st.data.codes.ChannelCodes[2 * i], base + "X0");
-    setCode(st.data.codes.ChannelCodes[2 * i + 1], base + "Y0");
-  }
-  setCode(st.data.codes.ChannelCodes[12], "10SENSLE9999PO00");
-  setCode(st.data.codes.ChannelCodes[13], "10SENSRI9999PO00");
+  lt::setPolarCodes(st.data);
   fill(st, samples, 15);
 }
 

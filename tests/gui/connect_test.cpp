@@ -9,7 +9,8 @@
 #include "core/station.h"
 #include "sim/commands.h"
 #include "sim/unit.h"
-#include "testing.h"
+#include "support/gui_station.h"
+#include "support/testing.h"
 #include "ui/layout.h"
 #include "ui/qt/station_window.h"
 
@@ -21,60 +22,26 @@
 #include <memory>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
-class ConnectTest : public QObject {
+class ConnectTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT
-
- private:
-  std::unique_ptr<testing::TempDir> dir_;
-  std::unique_ptr<sim::Simulator> sim_;
-  std::unique_ptr<ScriptedOperator> op_;
-  std::unique_ptr<Station> st_;
-  std::unique_ptr<StationWindow> win_;
-  int port_ = -1;
-
-  template <typename W>
-  W* widget(const char* name) {
-    return win_->findChild<W*>(name);
-  }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
-      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
-    sim_ = std::make_unique<sim::Simulator>(sim::DefaultCommands());
-    sim_->withUnit([](sim::UnitState& u) {
+    makeWorkDir();
+    startUnit([](sim::UnitState& u) {
       u.props["type"] = "SIDIIs";
       u.props["serial"] = "42";
       u.props["firmware"] = "V7.3";
     });
-    port_ = sim_->listenTcp("127.0.0.1", 0);
-    QVERIFY(port_ > 0);
-    QVERIFY(sim_->start());
-    op_ = std::make_unique<ScriptedOperator>();
-    st_ = std::make_unique<Station>(*op_);
-    st_->workDir = dir_->path();
-    LoadMainLayout(st_->model);
-    BindCallbacks(*st_);
+    if (QTest::currentTestFailed()) return;
     // As scripts/run leaves it: the simulated unit's address last in the list.
     testing::writeFile(dir_->file("reinit.txt"),
                        "192.168.100.5\r\n127.0.0.1:" + std::to_string(port_) + "\r\n");
-    win_ = std::make_unique<StationWindow>(st_->model);
-    win_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
-    QCOMPARE(StartStation(*st_), 0);
+    openStation();
   }
 
-  void cleanup() {
-    win_.reset();
-    st_.reset();
-    op_.reset();
-    sim_->stop();
-    sim_.reset();
-    dir_.reset();
-  }
+  void cleanup() { closeStation(); }
 
   void oneClickReachesTheLastRememberedAddress() {
     auto* connect = widget<QPushButton>("CONNECT");

@@ -7,7 +7,8 @@
 #include "core/station.h"
 #include "sim/commands.h"
 #include "sim/unit.h"
-#include "testing.h"
+#include "support/gui_station.h"
+#include "support/testing.h"
 #include "ui/layout.h"
 #include "ui/qt/station_window.h"
 
@@ -22,31 +23,14 @@
 #include <memory>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
-class DownloadExportTest : public QObject {
+class DownloadExportTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT
-
- private:
-  std::unique_ptr<testing::TempDir> dir_;
-  std::unique_ptr<sim::Simulator> sim_;
-  std::unique_ptr<ScriptedOperator> op_;
-  std::unique_ptr<Station> st_;
-  std::unique_ptr<StationWindow> win_;
-  int port_ = -1;
-
-  template <typename W>
-  W* widget(const char* name) {
-    return win_->findChild<W*>(name);
-  }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
-      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
-    sim_ = std::make_unique<sim::Simulator>(sim::DefaultCommands());
-    sim_->withUnit([](sim::UnitState& u) {
+    makeWorkDir();
+    startUnit([](sim::UnitState& u) {
       u.props["type"] = "SIDIIs";
       u.props["serial"] = "42";
       u.props["firmware"] = "V7.3";
@@ -54,28 +38,11 @@ class DownloadExportTest : public QObject {
       u.props["window.stop"] = "200";
       u.status = 3;
     });
-    port_ = sim_->listenTcp("127.0.0.1", 0);
-    QVERIFY(port_ > 0);
-    QVERIFY(sim_->start());
-    op_ = std::make_unique<ScriptedOperator>();
-    st_ = std::make_unique<Station>(*op_);
-    st_->workDir = dir_->path();
-    LoadMainLayout(st_->model);
-    BindCallbacks(*st_);
-    win_ = std::make_unique<StationWindow>(st_->model);
-    win_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
-    QCOMPARE(StartStation(*st_), 0);
+    if (QTest::currentTestFailed()) return;
+    openStation();
   }
 
-  void cleanup() {
-    win_.reset();
-    st_.reset();
-    op_.reset();
-    sim_->stop();
-    sim_.reset();
-    dir_.reset();
-  }
+  void cleanup() { closeStation(); }
 
   void downloadLandsOnTheExportPageAndExportWritesTheFile() {
     auto* address = widget<QLineEdit>("IPADDRESS");

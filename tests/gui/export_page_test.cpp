@@ -6,7 +6,9 @@
 #include "core/station.h"
 #include "files/export.h"
 #include "files/naming.h"
-#include "testing.h"
+#include "support/export_data.h"
+#include "support/gui_station.h"
+#include "support/testing.h"
 #include "ui/layout.h"
 #include "ui/qt/station_window.h"
 
@@ -20,17 +22,11 @@
 #include <string>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
-class ExportPageTest : public QObject {
+class ExportPageTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<testing::TempDir> dir_;
-  std::unique_ptr<ScriptedOperator> op_;
-  std::unique_ptr<Station> st_;
-  std::unique_ptr<StationWindow> win_;
-
   Model& model() { return st_->model; }
 
   // A Polar recording of 200 rows from -20 ms, as a download leaves it.
@@ -51,14 +47,7 @@ class ExportPageTest : public QObject {
       t.at(s, 0) = static_cast<float>(-20.0 + s * 0.1);
       for (int c = 1; c < 15; ++c) t.at(s, c) = static_cast<float>(c) + static_cast<float>(s) * 0.5f;
     }
-    const char* sides[] = {"LE", "RI", "LE", "RI", "LE", "RI"};
-    for (int i = 0; i < 6; ++i) {
-      std::string base = "10RIBS0" + std::to_string(i + 1) + sides[i] + "PEDS";
-      setCode(st.data.codes.ChannelCodes[2 * i], base + "X0");
-      setCode(st.data.codes.ChannelCodes[2 * i + 1], base + "Y0");
-    }
-    setCode(st.data.codes.ChannelCodes[12], "10SENSLE9999PO00");
-    setCode(st.data.codes.ChannelCodes[13], "10SENSRI9999PO00");
+    testing::setPolarCodes(st.data);
     model().setText(Ctl::EXPORT_STATUS, "Downloaded Lumvex Data in Memory");
     SetupExportScreen(st);
     model().setDimmed(Ctl::EXPORT_BUT, false);
@@ -87,27 +76,13 @@ class ExportPageTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
-      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
-    op_ = std::make_unique<ScriptedOperator>();
-    st_ = std::make_unique<Station>(*op_);
-    st_->workDir = dir_->path();
-    LoadMainLayout(model());
-    BindCallbacks(*st_);
-    win_ = std::make_unique<StationWindow>(model());
-    win_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
-    QCOMPARE(StartStation(*st_), 0);
+    makeWorkDir();
+    openStation();
+    if (QTest::currentTestFailed()) return;
     polarInMemory();
   }
 
-  void cleanup() {
-    win_.reset();
-    st_.reset();
-    op_.reset();
-    dir_.reset();
-  }
+  void cleanup() { closeStation(); }
 
   void eachFormatWritesItsFiles() {
     namespace fs = std::filesystem;

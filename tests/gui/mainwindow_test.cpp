@@ -5,7 +5,8 @@
 #include "core/callbacks.h"
 #include "core/startup.h"
 #include "core/station.h"
-#include "testing.h"
+#include "support/gui_station.h"
+#include "support/testing.h"
 #include "ui/layout.h"
 #include "ui/qt/qt_operator.h"
 #include "ui/qt/station_window.h"
@@ -58,21 +59,12 @@ void onModal(std::function<void(QWidget*)> act) {
   poll->start(10);
 }
 
-template <typename W>
-W* widget(const StationWindow& win, const char* name) {
-  return win.findChild<W*>(name);
-}
-
 }  // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<testing::TempDir> dir_;
-  std::unique_ptr<ScriptedOperator> op_;
-  std::unique_ptr<Station> st_;
-  std::unique_ptr<StationWindow> win_;
   std::vector<Event> events_;
 
   Model& model() { return st_->model; }
@@ -83,27 +75,12 @@ class MainWindowTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
-      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
-    op_ = std::make_unique<ScriptedOperator>();
-    st_ = std::make_unique<Station>(*op_);
-    st_->workDir = dir_->path();
-    LoadMainLayout(model());
-    BindCallbacks(*st_);
-    win_ = std::make_unique<StationWindow>(model());
-    win_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
-    QCOMPARE(StartStation(*st_), 0);
+    makeWorkDir();
+    openStation();
     events_.clear();
   }
 
-  void cleanup() {
-    win_.reset();
-    st_.reset();
-    op_.reset();
-    dir_.reset();
-  }
+  void cleanup() { closeStation(); }
 
   void showsTheSevenPagesInOrderWithOnlyThreeVisible() {
     QTabWidget* tabs = win_->findChild<QTabWidget*>("TAB");

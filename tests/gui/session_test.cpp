@@ -11,7 +11,8 @@
 #include "core/station.h"
 #include "sim/commands.h"
 #include "sim/unit.h"
-#include "testing.h"
+#include "support/gui_station.h"
+#include "support/testing.h"
 #include "ui/layout.h"
 #include "ui/qt/qt_operator.h"
 #include "ui/qt/station_window.h"
@@ -33,7 +34,6 @@
 #include <memory>
 
 using namespace lumvex;
-using lumvex::qt::StationWindow;
 
 namespace {
 
@@ -80,32 +80,18 @@ class BoxAnswerer : public QObject {
 
 }  // namespace
 
-class SessionTest : public QObject {
+class SessionTest : public QObject, protected testing::GuiStation<qt::QtOperator> {
   Q_OBJECT
 
  private:
-  std::unique_ptr<testing::TempDir> dir_;
-  std::unique_ptr<sim::Simulator> sim_;
-  std::unique_ptr<qt::QtOperator> op_;
-  std::unique_ptr<Station> st_;
-  std::unique_ptr<StationWindow> win_;
-  int port_ = -1;
-
-  template <typename W>
-  W* widget(const char* name) {
-    return win_->findChild<W*>(name);
-  }
   std::string unitProp(const char* key) {
     return sim_->withUnit([key](sim::UnitState& u) { return u.prop(key); });
   }
 
  private slots:
   void init() {
-    dir_ = std::make_unique<testing::TempDir>();
-    for (const char* f : {"Lumvex_8_0.ini", "MultipleNICs.ini", "isotestobject.txt"})
-      testing::writeFile(dir_->file(f), testing::readFile(testing::sourcePath(std::string("config/") + f)));
-    sim_ = std::make_unique<sim::Simulator>(sim::DefaultCommands());
-    sim_->withUnit([](sim::UnitState& u) {
+    makeWorkDir();
+    startUnit([](sim::UnitState& u) {
       u.props["type"] = "WorldSID";
       u.props["serial"] = "150";
       u.props["firmware"] = "LX2 V8.0";
@@ -118,29 +104,11 @@ class SessionTest : public QObject {
       u.storeMs = 50;
       u.eraseMs = 2500;  // ms: a few progress polls
     });
-    port_ = sim_->listenTcp("127.0.0.1", 0);
-    QVERIFY(port_ > 0);
-    QVERIFY(sim_->start());
-    op_ = std::make_unique<qt::QtOperator>();
-    st_ = std::make_unique<Station>(*op_);
-    st_->workDir = dir_->path();
-    LoadMainLayout(st_->model);
-    BindCallbacks(*st_);
-    win_ = std::make_unique<StationWindow>(st_->model);
-    op_->setParent(win_.get());
-    win_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(win_.get()));
-    QCOMPARE(StartStation(*st_), 0);
+    if (QTest::currentTestFailed()) return;
+    openStation();
   }
 
-  void cleanup() {
-    win_.reset();
-    st_.reset();
-    op_.reset();
-    sim_->stop();
-    sim_.reset();
-    dir_.reset();
-  }
+  void cleanup() { closeStation(); }
 
   void connectArmTriggerStoreAndEraseOnPageZero() {
     BoxAnswerer answer;

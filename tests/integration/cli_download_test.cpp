@@ -5,9 +5,8 @@
 // completely ending in a failed exit status for both commands.
 #include "sim/recording.h"
 #include "sim/unit.h"
+#include "support/cli_run.h"
 #include "support/testing.h"
-
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -24,33 +23,17 @@ using namespace lumvex;
 
 namespace {
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out, err;
-};
+using lumvex::testing::CliRun;
+using lumvex::testing::fields;
+using lumvex::testing::today;
 
 // A working folder holding the configuration files installed beside the program.
 struct Work {
   lumvex::testing::TempDir dir;
-  Work() {
-    for (const auto& e : std::filesystem::directory_iterator(lumvex::testing::sourcePath("config")))
-      std::filesystem::copy(e.path(), dir.path());
-  }
+  Work() { lumvex::testing::installConfiguration(dir); }
   // Runs lumvex-cli in the folder; `shell` runs first in the same shell.
   CliRun run(const std::string& args, const std::string& shell = "") const {
-    const std::string errFile = dir.file("stderr.txt");
-    const std::string cmd = "cd '" + dir.path() + "' && " + shell +
-                            " '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + " 2>'" + errFile + "'";
-    CliRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.exitCode = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = lumvex::testing::readFile(errFile);
-    return r;
+    return lumvex::testing::runCli(dir, args, lumvex::testing::Stderr::Apart, shell);
   }
 };
 
@@ -69,37 +52,8 @@ struct Unit {
   int port;
 };
 
-std::vector<std::string> splitCr(const std::string& s) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == '\r') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c);
-    }
-  }
-  if (!cur.empty()) out.push_back(cur + "<no CR>");
-  return out;
-}
-
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> v;
-  std::stringstream in(line);
-  std::string f;
-  while (std::getline(in, f, ',')) v.push_back(f);
-  return v;
-}
-
-std::string today() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[16];
-  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
-  return buf;
-}
+// A last line without its CR shows as such.
+std::vector<std::string> splitCr(const std::string& s) { return lumvex::testing::splitCr(s, "<no CR>"); }
 
 }  // namespace
 

@@ -4,13 +4,11 @@
 // converted with the calibration files lumvex-sim writes.
 #include "sim/unit.h"
 #include "sim/wsid_model.h"
+#include "support/cli_run.h"
 #include "support/testing.h"
-
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -21,40 +19,16 @@ using namespace lumvex;
 
 namespace {
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-// Copies the configuration files installed beside the program into dir.
-void installConfiguration(const lumvex::testing::TempDir& dir) {
-  for (const auto& e : std::filesystem::directory_iterator(lumvex::testing::sourcePath("config")))
-    std::filesystem::copy(e.path(), dir.path());
-}
-
-// Runs lumvex-cli with args in the working folder dir.
-CliRun cliIn(const lumvex::testing::TempDir& dir, const std::string& args) {
-  std::string errFile = dir.file("stderr.txt");
-  std::string cmd =
-      "cd '" + dir.path() + "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + " 2>'" + errFile + "'";
-  CliRun r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[512];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int st = pclose(p);
-  r.exitCode = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.err = lumvex::testing::readFile(errFile);
-  return r;
-}
+using lumvex::testing::CliRun;
+using lumvex::testing::installConfiguration;
+using lumvex::testing::runCli;
 
 // Runs lumvex-cli with args in a fresh working folder holding the
 // configuration files installed beside the program.
 CliRun cli(const std::string& args) {
   lumvex::testing::TempDir dir;
   installConfiguration(dir);
-  return cliIn(dir, args);
+  return runCli(dir, args);
 }
 
 struct Unit {
@@ -157,10 +131,7 @@ TEST(Cli, TheCommunicationErrorBoxIsAnsweredDisconnect) {
 
 TEST(Cli, WithoutItsConfigurationTheStationDoesNotStart) {
   lumvex::testing::TempDir dir;
-  std::string cmd =
-      "cd '" + dir.path() + "' && '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' --host 127.0.0.1 status 2>/dev/null";
-  int st = std::system(cmd.c_str());
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1);
+  EXPECT_EQ(runCli(dir, "--host 127.0.0.1 status").exitCode, 1);
 }
 
 TEST(Cli, BadUsageIsRefused) {
@@ -182,7 +153,7 @@ TEST(Cli, FailedConfigurationReadExitsNonZeroBeforeTheCommand) {
   size_t at = ini.find("LegacySWUnfiltCode = 0");
   ASSERT_NE(at, std::string::npos);
   lumvex::testing::writeFile(cut.file("Lumvex_8_0.ini"), ini.substr(0, at));
-  CliRun r = cliIn(cut, u.host() + " status");
+  CliRun r = runCli(cut, u.host() + " status");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("Error Reading Initialization File: "), std::string::npos) << r.err;
@@ -193,7 +164,7 @@ TEST(Cli, FailedConfigurationReadExitsNonZeroBeforeTheCommand) {
   lumvex::testing::TempDir missing;
   installConfiguration(missing);
   std::filesystem::remove(missing.file("Lumvex_8_0.ini"));
-  r = cliIn(missing, u.host() + " status");
+  r = runCli(missing, u.host() + " status");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("Aborting"), std::string::npos) << r.err;
 }
@@ -254,8 +225,8 @@ TEST(Cli, RawWorldSidDownloadConvertsExportsAndWritesTheRawFile) {
     ASSERT_EQ(std::system(writeCal.c_str()), 0);
 
     // The simulator works out every record before it answers: a loaded machine needs time.
-    CliRun r = cliIn(dir, u.host() + " --timeout 20000 download --start -20 --stop 130 --out '" +
-                              dir.file("crash.CSV") + "'");
+    CliRun r = runCli(dir, u.host() + " --timeout 20000 download --start -20 --stop 130 --out '" +
+                               dir.file("crash.CSV") + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("downloaded: " + std::to_string(kSamples) + " samples"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("exported: " + dir.file("crash.CSV") +

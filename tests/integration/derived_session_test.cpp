@@ -8,7 +8,8 @@
 #include "processing/derived.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
-#include "support/drive_station.h"
+#include "support/download_station.h"
+#include "support/rib_geometry.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -21,28 +22,14 @@
 #include <vector>
 
 using namespace lumvex;
-using lumvex::testing::DriveStation;
+using Session = lumvex::testing::DownloadStation;
+using lumvex::testing::fields;
+using lumvex::testing::splitCr;
 
 namespace {
 
 constexpr int kLeds = 18;
 constexpr int kStartMs = -20;
-
-struct Session : DriveStation {
-  explicit Session(Props props) : DriveStation(props, 3) {
-    BindCallbacks(st);
-    st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
-    st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
-    set("window.start", "-100");
-    set("window.stop", "200");
-  }
-  void window(int start, int stop) {
-    st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
-    st.model.setRange(Ctl::DL_STOP_TIME, -1e6, 1e6);
-    st.model.setNumber(Ctl::DL_START_TIME, start);
-    st.model.setNumber(Ctl::DL_STOP_TIME, stop);
-  }
-};
 
 // Where an LED truly is (in the station's frame for the impact side) or
 // the code it reports; code -1: the simulated conversion may give either.
@@ -51,20 +38,8 @@ struct Truth {
   int code;
 };
 
-// The rib geometry the derived channels are defined against, written out
-// independently of the station's tables.
-double irtDepth(int type, int lx2, int rib) {
-  if (type == DummyWorldSID50th) return rib == 0 ? -32.6 : -21.0;
-  if (!lx2) return rib == 0 ? -25.844 : -14.244;
-  return rib == 0 ? -16.043 : -15.943;
-}
-
-double anchorX(int type, int lx2, int rib) {
-  const double ws[] = {-19.86, 0, 4.72, -20.0, 0, 20.0};
-  const double lx[] = {-4.672, 0, 17.639, -15.43, 0, 15.43};
-  const double w5[] = {-7.0883, 0, 14.2073, -20.0082, 0, 20.1067};
-  return type == DummyWorldSID50th ? ws[rib] : (lx2 ? lx[rib] : w5[rib]);
-}
+using lumvex::testing::anchorX;
+using lumvex::testing::irtDepth;
 
 struct Unit {
   const char* typeText;
@@ -157,29 +132,6 @@ class Geometry {
   Truth rest_[kLeds];
   std::vector<Truth> truth_;
 };
-
-std::vector<std::string> splitCr(const std::string& s) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == '\r') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c);
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
-  return out;
-}
-
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> v;
-  std::stringstream in(line);
-  std::string f;
-  while (std::getline(in, f, ',')) v.push_back(f);
-  return v;
-}
 
 std::string fixed2(float v) {
   char b[32];

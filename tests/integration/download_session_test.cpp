@@ -10,7 +10,7 @@
 #include "processing/assembly.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
-#include "support/drive_station.h"
+#include "support/download_station.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
@@ -28,40 +28,11 @@
 
 using namespace lumvex;
 using lumvex::testing::DriveStation;
+using Session = lumvex::testing::DownloadStation;
+using lumvex::testing::splitCr;
+using lumvex::testing::today;
 
 namespace {
-
-struct Session : DriveStation {
-  explicit Session(Props props) : DriveStation(props, 3) {
-    BindCallbacks(st);
-    st.model.setItems(Ctl::CONNECTION, {{"Ethernet", "0"}, {"Serial", "1"}}, 0);
-    st.model.setText(Ctl::IPADDRESS, "127.0.0.1:" + std::to_string(port));
-    set("window.start", "-100");
-    set("window.stop", "200");
-  }
-  void window(int start, int stop) {
-    // Wider than the recorded window, so the station's own checks are reached.
-    st.model.setRange(Ctl::DL_START_TIME, -1e6, 1e6);
-    st.model.setRange(Ctl::DL_STOP_TIME, -1e6, 1e6);
-    st.model.setNumber(Ctl::DL_START_TIME, start);
-    st.model.setNumber(Ctl::DL_STOP_TIME, stop);
-  }
-};
-
-std::vector<std::string> splitCr(const std::string& s) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (char c : s) {
-    if (c == '\r') {
-      out.push_back(cur);
-      cur.clear();
-    } else {
-      cur.push_back(c);
-    }
-  }
-  if (!cur.empty()) out.push_back(cur);
-  return out;
-}
 
 std::vector<double> numbers(const std::string& line) {
   std::vector<double> v;
@@ -71,20 +42,36 @@ std::vector<double> numbers(const std::string& line) {
   return v;
 }
 
+// A raw WorldSID 50th unit of the first generation (serial 150) and the
+// station's own working folder, where its calibration files go.
+struct RawWorldSid : Session {
+  lumvex::testing::TempDir work;
+  RawWorldSid()
+      : Session({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}}) {
+    st.workDir = work.path();
+  }
+  bool writeCalibration() {
+    return sim::wsidWriteCalibrationFiles(st.workDir, "150", "12-Mar-2024", 5, 0) == 0;
+  }
+};
+
+// EXPORT writes the data set in memory to `name`.CSV in dir: the four header
+// lines and `rows` samples, and no raw file beside it.
+void expectExportWithoutRawFile(Session& s, const lumvex::testing::TempDir& dir, const std::string& name,
+                                size_t rows) {
+  SCOPED_TRACE("export to " + name);
+  s.op.fileAnswers.push_back(dir.file(name + ".csv"));
+  s.st.model.commit(Ctl::EXPORT_BUT);
+  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
+  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file(name + ".CSV"))).size(), 4u + rows);
+  EXPECT_FALSE(std::filesystem::exists(dir.file(name + ".RDF")));
+}
+
 struct Family {
   const char* typeText;
   int type;
   int columns;  // after assembly, time included
 };
-
-std::string today() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[16];
-  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
-  return buf;
-}
 
 // The four header lines of an absolute, unfiltered export of a unit with
 // serial 42, trigger 0 and no test comment, and the shape of every channel
@@ -572,10 +559,8 @@ TEST(DownloadSession, RawWorldSidConvertsWithTheUnitsCalibrationAndWritesTheRawF
 // values and what the export writes. Raw words it began to overwrite no
 // longer make a raw file.
 TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
-  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
-  lumvex::testing::TempDir work;
-  s.st.workDir = work.path();
-  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  RawWorldSid s;
+  ASSERT_TRUE(s.writeCalibration());
   Model& m = s.st.model;
   m.commit(Ctl::CONNECT);
   ASSERT_EQ(s.st.session.unitStatus, 3);
@@ -599,21 +584,15 @@ TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
   EXPECT_EQ(s.st.data.RawPresent, 0);
 
   lumvex::testing::TempDir dir;
-  s.op.fileAnswers.push_back(dir.file("kept.csv"));
-  m.commit(Ctl::EXPORT_BUT);
-  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
-  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("kept.CSV"))).size(), 4u + 601u);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
+  expectExportWithoutRawFile(s, dir, "kept", 601);
 }
 
 // The records arrive but cannot be converted (the calibration file has gone):
 // the data set in memory keeps its shape and values, and no raw file is made
 // of words that belong to another test.
 TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
-  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
-  lumvex::testing::TempDir work;
-  s.st.workDir = work.path();
-  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  RawWorldSid s;
+  ASSERT_TRUE(s.writeCalibration());
   Model& m = s.st.model;
   m.commit(Ctl::CONNECT);
   ASSERT_EQ(s.st.session.unitStatus, 3);
@@ -622,7 +601,7 @@ TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
   const ChannelTable& t = s.st.data.ChannelData;
   ASSERT_EQ(t.SampleCount, 601);
   const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
-  for (const auto& e : std::filesystem::directory_iterator(work.path())) std::filesystem::remove(e.path());
+  for (const auto& e : std::filesystem::directory_iterator(s.work.path())) std::filesystem::remove(e.path());
   s.window(-10, 10);
   s.op.clear();
   EXPECT_EQ(GetLumvexData(s.st), -1);
@@ -633,20 +612,14 @@ TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
   EXPECT_EQ(t.ChannelCount, 91);
   EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
   lumvex::testing::TempDir dir;
-  s.op.fileAnswers.push_back(dir.file("kept.csv"));
-  m.commit(Ctl::EXPORT_BUT);
-  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
-  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("kept.CSV"))).size(), 4u + 601u);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("kept.RDF")));
+  expectExportWithoutRawFile(s, dir, "kept", 601);
 }
 
 // A raw dump to a file reuses the raw buffer: the data set in memory then
 // makes no raw file of words that are no longer its own.
 TEST(DownloadSession, RawDumpToAFileLeavesTheDataSetInMemoryWithoutARawFile) {
-  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
-  lumvex::testing::TempDir work;
-  s.st.workDir = work.path();
-  ASSERT_EQ(sim::wsidWriteCalibrationFiles(s.st.workDir, "150", "12-Mar-2024", 5, 0), 0);
+  RawWorldSid s;
+  ASSERT_TRUE(s.writeCalibration());
   Model& m = s.st.model;
   m.commit(Ctl::CONNECT);
   s.window(-20, 40);
@@ -659,11 +632,7 @@ TEST(DownloadSession, RawDumpToAFileLeavesTheDataSetInMemoryWithoutARawFile) {
   m.commit(Ctl::RAWDOWNLOAD);
   ASSERT_EQ(splitCr(lumvex::testing::readFile(dir.file("dump.CSV"))).size(), 1u + 101u);
   EXPECT_EQ(s.st.data.RawPresent, 0);
-  s.op.fileAnswers.push_back(dir.file("after.csv"));
-  m.commit(Ctl::EXPORT_BUT);
-  EXPECT_TRUE(s.op.showed("Export Status", "Export Successful"));
-  EXPECT_EQ(splitCr(lumvex::testing::readFile(dir.file("after.CSV"))).size(), 4u + 601u);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("after.RDF")));
+  expectExportWithoutRawFile(s, dir, "after", 601);
 }
 
 // Positions: a refused download changes nothing either.
@@ -685,9 +654,7 @@ TEST(DownloadSession, RefusedDownloadKeepsThePositionTable) {
 }
 
 TEST(DownloadSession, RawWorldSidWithoutItsCalibrationFileFailsCleanly) {
-  Session s({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "V7.3"}, {"caldate", "12-Mar-2024"}});
-  lumvex::testing::TempDir work;
-  s.st.workDir = work.path();
+  RawWorldSid s;
   Model& m = s.st.model;
   m.commit(Ctl::CONNECT);
   ASSERT_EQ(s.st.session.unitStatus, 3);

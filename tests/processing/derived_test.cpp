@@ -7,6 +7,7 @@
 #include "files/naming.h"
 #include "processing/filter.h"
 #include "processing/offsets.h"
+#include "support/rib_geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -35,18 +36,8 @@ int uncorrectedColumn(int rib) { return 61 + rib; }
 int correctedColumn(int rib) { return 67 + rib; }
 int lengthColumn(int led) { return 73 + led; }
 
-double irtDepth(int type, int lx2, int rib) {
-  if (type == DummyWorldSID50th) return rib == 0 ? -32.6 : -21.0;
-  if (type == DummyWorldSID5th && !lx2) return rib == 0 ? -25.844 : -14.244;
-  return rib == 0 ? -16.043 : -15.943;
-}
-
-double anchorX(int type, int lx2, int rib) {
-  const double ws[] = {-19.86, 0, 4.72, -20.0, 0, 20.0};
-  const double lx[] = {-4.672, 0, 17.639, -15.43, 0, 15.43};
-  const double w5[] = {-7.0883, 0, 14.2073, -20.0082, 0, 20.1067};
-  return type == DummyWorldSID50th ? ws[rib] : (lx2 ? lx[rib] : w5[rib]);
-}
+using lumvex::testing::anchorX;
+using lumvex::testing::irtDepth;
 
 class Derived : public ::testing::Test {
  protected:

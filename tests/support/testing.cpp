@@ -1,6 +1,7 @@
 #include "testing.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -37,6 +38,38 @@ void writeFile(const std::string& path, std::string_view bytes) {
 
 std::string sourcePath(std::string_view rel) {
   return std::string(LUMVEX_SOURCE_DIR) + "/" + std::string(rel);
+}
+
+std::vector<std::string> splitCr(const std::string& s, std::string_view unterminatedMark) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : s) {
+    if (c == '\r') {
+      out.push_back(cur);
+      cur.clear();
+    } else {
+      cur.push_back(c);
+    }
+  }
+  if (!cur.empty()) out.push_back(cur + std::string(unterminatedMark));
+  return out;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> v;
+  std::stringstream in(line);
+  std::string f;
+  while (std::getline(in, f, ',')) v.push_back(f);
+  return v;
+}
+
+std::string today() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%m-%d-%Y", &tm);
+  return buf;
 }
 
 }  // namespace lumvex::testing

@@ -1,8 +1,10 @@
-// Helpers shared by the tests: temporary folders and whole-file reads.
+// Helpers shared by the tests: temporary folders, whole-file reads and the
+// splitting of exported text.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumvex::testing {
 
@@ -24,5 +26,13 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
 // Path of a file in the source tree (e.g. "config/Lumvex_8_0.ini").
 std::string sourcePath(std::string_view rel);
+
+// The lines of s, each ended by a CR that is dropped. Text after the last CR
+// is a line too, with `unterminatedMark` appended so that a check can tell it.
+std::vector<std::string> splitCr(const std::string& s, std::string_view unterminatedMark = "");
+// The comma-separated fields of line (a trailing empty field is not one).
+std::vector<std::string> fields(const std::string& line);
+// Today's local date as the exports write it: "MM-DD-YYYY".
+std::string today();
 
 }  // namespace lumvex::testing
