@@ -5,6 +5,8 @@
 //             run of input floats written over it at an input offset and cut
 //             to an input length (else: the image is just the input floats)
 //   bit 3     LX2 records (232 words; else 120)
+//   bit 4     the image also goes through a calibration file and
+//             ConvertWSIDdata, when the layout and record size fit one unit
 // Raw image:     byte 1-2 the number of floats (little endian), then the floats.
 // Patched image: byte 1-3 offset, byte 4-6 length, byte 7 the number of
 //                floats written, then the floats.
@@ -12,8 +14,10 @@
 // zeros). Every LED must come out as a position inside the valid volume or
 // as an error code (1 to 7, or 9) in all three coordinates, never NaN; the
 // ambient levels are the larger word of each pair; averaging several records
-// gives the same kind of result; and a conversion on two threads must give
-// the very rows of one thread.
+// gives the same kind of result; a conversion on two threads must give the
+// very rows of one thread; and a whole conversion from the file must give
+// those rows too, or refuse a file that does not cover the layout.
+#include "core/station.h"
 #include "fuzz/fuzz_check.h"
 #include "processing/callayout.h"
 #include "processing/rawconv.h"
@@ -23,7 +27,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -57,6 +66,71 @@ void checkLed(double x, double y, double z) { FUZZ_CHECK(isCode(x, y, z) || insi
 
 uint16_t larger(const uint16_t* rec, int w) { return std::max(rec[w], rec[w + 1]); }
 
+// A station (its buffers sized for the largest download, so one for the whole
+// run) working in its own temporary folder, where the calibration file goes.
+struct Rig {
+  ScriptedOperator op;
+  Station st{op};
+  Rig() {
+    char dir[] = "/tmp/lumvex-fuzz-rawconv-XXXXXX";
+    FUZZ_CHECK(mkdtemp(dir) != nullptr);
+    st.workDir = dir;
+    // The folder goes when the run ends (an input that crashed leaves it).
+    static std::string made;
+    made = dir;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(made, ec);
+    });
+    st.session.SerialNumberText = "1234";
+    st.session.calDate = "01-02-2026";
+    st.session.DirectionText = "Left Side";
+  }
+};
+
+Rig& rig() {
+  static Rig* r = new Rig;  // never destroyed: the fuzzer exits from anywhere
+  return *r;
+}
+
+// The whole conversion of the records from a calibration file holding image.
+void convertFromFile(int layoutId, int recordWords, const std::vector<float>& image,
+                     const std::vector<uint16_t>& words, int count, const std::vector<float>& expected) {
+  const int dummyType = layoutId == CalLayout50th ? 5 : 7;
+  const int isLX2 = recordWords == kRawRecordWordsLX2 ? 1 : 0;
+  if (calLayoutFor(dummyType, isLX2) != layoutId) return;  // no unit has this pair
+  Rig& r = rig();
+  Station& st = r.st;
+  r.op.clear();
+  r.op.openProgressBoxes = 0;
+  st.session.DummyType = dummyType;
+  st.session.IsLX2 = isLX2;
+  st.conversionStart = {};
+  const std::string path = st.workDir + "/" + calibrationFileName(st.session);
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    FUZZ_CHECK(f != nullptr);
+    if (!image.empty()) FUZZ_CHECK(std::fwrite(image.data(), sizeof(float), image.size(), f) == image.size());
+    FUZZ_CHECK(std::fclose(f) == 0);
+  }
+  std::memcpy(st.data.RawWords.begin(), words.data(), words.size() * sizeof(uint16_t));
+  st.data.ChannelData.SampleCount = count;
+  st.data.ChannelData.ChannelCount = 7;
+  const int rc = ConvertWSIDdata(st, nullptr);
+  FUZZ_CHECK(r.op.openProgressBoxes == 0);
+  if (static_cast<int>(image.size()) < calLayout(layoutId).floats) {
+    FUZZ_CHECK(rc == 1 && r.op.messages().size() == 1);
+    FUZZ_CHECK(st.data.ChannelData.ChannelCount == 7);
+    return;
+  }
+  FUZZ_CHECK(rc == 0 && r.op.messages().empty());
+  FUZZ_CHECK(st.data.ChannelData.ChannelCount == kRawChannelCount);
+  for (int i = 0; i < count; ++i)
+    FUZZ_CHECK(std::memcmp(st.data.ChannelData.values.begin() + static_cast<size_t>(i) * kRawChannelCount + 1,
+                           expected.data() + static_cast<size_t>(i) * kRawChannelCount + 1,
+                           (kRawChannelCount - 1) * sizeof(float)) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -64,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int layoutId = (data[0] & 3) == 3 ? 0 : data[0] & 3;
   const bool patched = (data[0] & 4) != 0;
   const int recordWords = (data[0] & 8) ? kRawRecordWordsLX2 : kRawRecordWords;
+  const bool throughFile = (data[0] & 16) != 0;
   const CalLayout& layout = calLayout(layoutId);
   size_t at = 1;
 
@@ -133,5 +208,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint16_t* rec = words.data() + static_cast<size_t>(i) * recordWords;
     for (int k = 0; k < 6; ++k) FUZZ_CHECK(row[1 + kRawCoordinateCount + k] == larger(rec, kAmbientWords[k]));
   }
+  if (throughFile) convertFromFile(layoutId, recordWords, image, words, count, one);
   return 0;
 }
