@@ -101,6 +101,9 @@ int pieceCounter(std::string_view tag, std::string_view& base) {
     n = n * 10 + (c - '0');
   }
   base = tag.substr(0, tag.size() - kCounterDigits - kContinuation.size());
+  // A tag never ends in a blank, so "tag  Line0001" is no piece of "tag " (a
+  // joined item under that name could be neither looked up nor written back).
+  if (isBlank(base.back())) return 0;
   return n;
 }
 

@@ -234,6 +234,12 @@ std::shared_ptr<Transport> Transport::openTcp(const std::string& host, int port,
   return std::shared_ptr<Transport>(new Transport(fd, false, std::move(name)));
 }
 
+std::shared_ptr<Transport> Transport::adoptSocket(int fd, std::string name) {
+  if (fd < 0) return nullptr;
+  setNonBlocking(fd);
+  return std::shared_ptr<Transport>(new Transport(fd, false, std::move(name)));
+}
+
 std::shared_ptr<Transport> Transport::openSerial(const std::string& device) {
   int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;

@@ -57,6 +57,9 @@ class Transport {
   // Opens a serial device raw at 115200 8N1 without flow control. Null on
   // failure, with errno left as the open left it.
   static std::shared_ptr<Transport> openSerial(const std::string& device);
+  // Takes over a connected stream socket (one end of a socket pair, for a
+  // link driven in-process); it is closed with the transport. Null when fd < 0.
+  static std::shared_ptr<Transport> adoptSocket(int fd, std::string name);
 
  private:
   Transport(int fd, bool serial, std::string name);

@@ -132,7 +132,7 @@ void convertPart(const CalContext& base, const uint16_t* words, int recordWords,
     }
   };
   for (int i = 0; i < count; ++i) {
-    if (progress) (*progress)(i);
+    if (progress && *progress) (*progress)(i);
     const uint16_t* rec = words + static_cast<size_t>(i) * recordWords;
     for (int k = part; k < 18; k += threads) {
       const int slot = k / 2, head = k % 2 == 0 ? 1 : 2;

@@ -144,6 +144,21 @@ TEST(IniRead, ContinuationPiecesJoinInCounterOrder) {
   EXPECT_EQ(getString(*ini, "S", "Q"), "a  b");  // quoted pieces keep their blanks
 }
 
+// Only a tag and " Line" make a piece: with more blanks before "Line" the
+// item stays as it was read, and a rewrite reads back the same.
+TEST(IniRead, ABlankBeforeLineMakesNoPiece) {
+  TempDir d;
+  IniHandle ini = readText(d, "[S]\ny  Line0001 = abc\ny  Line0002 = def\nz\tLine0001 = ghi\n");
+  EXPECT_EQ(getString(*ini, "S", "y  Line0001"), "abc");
+  EXPECT_EQ(getString(*ini, "S", "y  Line0002"), "def");
+  EXPECT_EQ(getString(*ini, "S", "z\tLine0001"), "ghi");
+  EXPECT_EQ(getString(*ini, "S", "y"), "");
+  const std::string once = Ini_FormatText(*ini);
+  IniHandle again = Ini_New(1);
+  ASSERT_EQ(Ini_ReadFromText(*again, once), 0);
+  EXPECT_EQ(Ini_FormatText(*again), once);
+}
+
 TEST(IniRead, SortedLookupsFindEverySectionAndItem) {
   TempDir d;
   std::string text;

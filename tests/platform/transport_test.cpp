@@ -158,6 +158,38 @@ TEST(TcpTransport, NoListenerFailsToOpen) {
   EXPECT_EQ(Transport::openTcp("127.0.0.1", 0, 500), nullptr);
 }
 
+// An adopted socket-pair end is a stream link like TCP: lines both ways,
+// binary reads, a time-out on silence and Lost once the other end is gone.
+TEST(SocketPairTransport, AdoptedEndTalksTimesOutAndIsLostWhenThePeerGoes) {
+  EXPECT_EQ(Transport::adoptSocket(-1, "none"), nullptr);
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+  auto t = Transport::adoptSocket(fds[0], "pair");
+  ASSERT_NE(t, nullptr);
+  EXPECT_FALSE(t->serial());
+  EXPECT_EQ(t->name(), "pair");
+  t->setTimeout(50);  // ms
+  ASSERT_EQ(t->write("S#83\r\n"), IoStatus::Ok);
+  char sent[16] = {};
+  ASSERT_EQ(read(fds[1], sent, sizeof sent - 1), 6);
+  EXPECT_STREQ(sent, "S#83\r\n");
+
+  const std::string reply = "S#0##236\r\n\x01\n\x02";
+  ASSERT_EQ(write(fds[1], reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
+  std::string line;
+  EXPECT_EQ(t->readLine(line, 100), IoStatus::Ok);
+  EXPECT_EQ(line, "S#0##236\r\n");
+  t->setLineMode(false);
+  char bin[4] = {};
+  size_t got = 0;
+  EXPECT_EQ(t->readRaw(bin, 3, got), IoStatus::Ok);
+  EXPECT_EQ(got, 3u);
+  EXPECT_EQ(std::string(bin, 3), "\x01\n\x02");
+  EXPECT_EQ(t->readSome(bin, 1, got), IoStatus::Timeout);
+  close(fds[1]);
+  EXPECT_EQ(t->readSome(bin, 1, got), IoStatus::Lost);
+}
+
 TEST(SerialTransport, PseudoTerminalIsRawBothWaysAndHangUpIsLost) {
   int master = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_GE(master, 0);

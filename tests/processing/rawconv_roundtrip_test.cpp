@@ -151,6 +151,27 @@ TEST_P(RoundTrip, ThreadsGiveTheSameRowsAsOneThread) {
   }
 }
 
+// A caller that follows no progress passes an empty function, on one thread
+// as on several.
+TEST_P(RoundTrip, NoProgressFunctionOnAnyThreadCount) {
+  Recording r(GetParam());
+  const CalLayout& L = calLayout(r.model.layout);
+  CalContext cal{&L, r.model.calibration->data(), L.floats, false};
+  const int words = GetParam().lx2 ? kRawRecordWordsLX2 : kRawRecordWords;
+  const int n = 300;
+  std::vector<float> one(static_cast<size_t>(n) * 61, -1);
+  LastLedPosition last1{};
+  convertRecords(cal, r.st.data.RawWords.begin(), words, n, last1, one.data(), 61, 1, nullptr);
+  for (int threads : {2, 3}) {
+    std::vector<float> more(one.size(), -1);
+    LastLedPosition last2{};
+    ASSERT_NO_THROW(
+        convertRecords(cal, r.st.data.RawWords.begin(), words, n, last2, more.data(), 61, threads, nullptr))
+        << threads << " threads";
+    EXPECT_EQ(std::memcmp(one.data(), more.data(), one.size() * sizeof(float)), 0) << threads << " threads";
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, RoundTrip,
                          ::testing::Values(Family{DummyWorldSID50th, 0}, Family{DummyWorldSID5th, 0},
                                            Family{DummyWorldSID5th, 1}),
