@@ -175,6 +175,10 @@ int sendRcv(Station& st, std::string& buffer) {
   auto link = st.session.linkHandle;
   // No open link: the session was closed earlier and the operator was told then.
   if (!link) return -2;
+  // One command is outstanding at a time, so anything already waiting is a
+  // reply that came after its time-out: drop it, or it would be read as the
+  // answer to this command and every later reply would be one behind.
+  link->clear();
   IoStatus s = link->write(buffer);
   if (!buffer.empty()) buffer[0] = '0';
   if (s == IoStatus::Ok) {

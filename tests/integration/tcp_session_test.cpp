@@ -343,6 +343,24 @@ TEST(TcpSession, TimeOutThenContinueKeepsTheSession) {
   EXPECT_EQ(s.st.session.unitStatus, 1) << "the next tick tries again";
 }
 
+// A reply that comes after its time-out (and after "Continue" cleared the
+// link) must not be taken for the answer to the next command.
+TEST(TcpSession, LateReplyIsNotTakenForTheNextOne) {
+  SimStation s(150);
+  ASSERT_TRUE(s.connect());
+  s.sim().addFault(fault(FaultKind::Stall, "S", 1, 1, 350));  // ms, past the 150 ms time-out
+  s.op.twoButtonAnswers.push_back(1);
+  s.tick();
+  ASSERT_EQ(s.op.transcript.size(), 1u);
+  EXPECT_EQ(s.op.transcript[0].answer, "Continue");
+  // The late "ready" reply lands now; then the unit is armed.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  s.sim().arm(0, 1000);
+  s.tick();
+  EXPECT_EQ(s.st.session.unitStatus, 1) << "the stale reply was read as the answer";
+  EXPECT_EQ(s.op.transcript.size(), 1u);
+}
+
 TEST(TcpSession, TimeOutThenDisconnectStopsTheLoopsAndShowsPageZero) {
   SimStation s(150);
   ASSERT_TRUE(s.connect());
