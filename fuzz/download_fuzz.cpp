@@ -24,7 +24,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -55,14 +54,6 @@ Rig& rig() {
   return *r;
 }
 
-bool parseCount(const std::string& field, long& out) {
-  const char* b = field.data();
-  const char* e = b + field.size();
-  while (b < e && (*b == ' ' || *b == '\t')) ++b;
-  auto [p, ec] = std::from_chars(b, e, out);
-  return ec == std::errc() && p != b;
-}
-
 bool writeAll(int fd, const std::string& bytes) {
   size_t off = 0;
   while (off < bytes.size()) {
@@ -77,7 +68,7 @@ bool writeAll(int fd, const std::string& bytes) {
 // The shape (words, records) the reply line announces, as the station reads it.
 bool announced(std::string_view name, const std::string& line, long& words, long& records) {
   std::string f1, f2;
-  return Parser(name, line, f1, f2) == 0 && parseCount(f1, words) && parseCount(f2, records);
+  return Parser(name, line, f1, f2) == 0 && ParseCount(f1, words) && ParseCount(f2, records);
 }
 
 }  // namespace

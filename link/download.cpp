@@ -48,15 +48,6 @@ bool windowAccepted(Station& st) {
   return refusal == nullptr;
 }
 
-// Parses a whole decimal field; false for anything else (blank, sign only, junk).
-bool parseCount(const std::string& field, long& out) {
-  const char* b = field.data();
-  const char* e = b + field.size();
-  while (b < e && (*b == ' ' || *b == '\t')) ++b;
-  auto [p, ec] = std::from_chars(b, e, out);
-  return ec == std::errc() && p != b;
-}
-
 // The status timer polls the unit while it is ready; a poll sent while the
 // reply and records come in would take record bytes for its answer and put its
 // own reply into the stream. The timer is held off for the whole exchange and
@@ -158,7 +149,7 @@ int Download(Station& st, int mode, int* dumpResult) {
   // so are raw records of another generation's size, which the conversion
   // would read out of step.
   const long rawWords = mode == DownloadRawLX2 ? kMaxRecordWords : kRawRecordWordsFirstGeneration;
-  const bool shapeOk = parseCount(f1, words) && parseCount(f2, records) && words > 0 &&
+  const bool shapeOk = ParseCount(f1, words) && ParseCount(f2, records) && words > 0 &&
                        words <= kMaxRecordWords && records >= 0 && records <= kMaxRecords &&
                        static_cast<size_t>(words) * static_cast<size_t>(records) <= st.data.RawWords.size &&
                        (mode != DownloadProcessed || words + 1 <= kMaxChannels) &&
@@ -292,6 +283,14 @@ void RAWDOWNLOAD(Station& st) {
     st.model.setLabel(Ctl::CHECKIOBUT, "Check I/O");
   }
   Download(st, DownloadRawToFile);
+}
+
+bool ParseCount(const std::string& field, long& out) {
+  const char* b = field.data();
+  const char* e = b + field.size();
+  while (b < e && (*b == ' ' || *b == '\t')) ++b;
+  auto [p, ec] = std::from_chars(b, e, out);
+  return ec == std::errc() && p != b;
 }
 
 }  // namespace lumvex

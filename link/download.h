@@ -4,6 +4,8 @@
 
 #include "core/station.h"
 
+#include <string>
+
 namespace lumvex {
 
 enum DownloadMode : int {
@@ -18,6 +20,9 @@ enum DownloadMode : int {
 // dump file was written; dumpResult, when given, receives DumpFileSave's
 // result (-1 when the download failed before it).
 int Download(Station& st, int mode, int* dumpResult = nullptr);
+// Reads a reply's record or word count: a whole decimal field after any
+// blanks; false for anything else (blank, sign only, junk).
+bool ParseCount(const std::string& field, long& out);
 // Writes the first records x words words of RawWords to a raw dump CSV chosen
 // by the operator. 0, or -1 when cancelled or the file cannot be written.
 int DumpFileSave(Station& st, int records, int words);

@@ -53,6 +53,30 @@ struct RawWorldSid : Session {
   bool writeCalibration() {
     return sim::wsidWriteCalibrationFiles(st.workDir, "150", "12-Mar-2024", 5, 0) == 0;
   }
+  // Connects and downloads -20 to 40 ms with the calibration in place: 601
+  // rows of 91 columns and the raw words in memory, on the Export page.
+  void downloadFirstWindow() {
+    ASSERT_TRUE(writeCalibration());
+    st.model.commit(Ctl::CONNECT);
+    ASSERT_EQ(st.session.unitStatus, 3);
+    window(-20, 40);
+    st.model.commit(Ctl::DOWNLOAD_BUT);
+    ASSERT_EQ(st.model.activePage(), pageIndex(Panel::Export)) << ::testing::PrintToString(op.messages());
+    ASSERT_EQ(st.data.ChannelData.SampleCount, 601);
+    ASSERT_EQ(st.data.ChannelData.ChannelCount, 91);
+    ASSERT_EQ(st.data.RawPresent, 1);
+  }
+  std::vector<float> values() const {
+    const ChannelTable& t = st.data.ChannelData;
+    return {t.values.data.get(), t.values.data.get() + t.SampleCount * t.ChannelCount};
+  }
+  // The data set of downloadFirstWindow, shape and values, is still in memory.
+  void expectFirstWindowKept(const std::vector<float>& before) const {
+    const ChannelTable& t = st.data.ChannelData;
+    EXPECT_EQ(t.SampleCount, 601);
+    EXPECT_EQ(t.ChannelCount, 91);
+    EXPECT_EQ(values(), before);
+  }
 };
 
 // EXPORT writes the data set in memory to `name`.CSV in dir: the four header
@@ -560,27 +584,15 @@ TEST(DownloadSession, RawWorldSidConvertsWithTheUnitsCalibrationAndWritesTheRawF
 // longer make a raw file.
 TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
   RawWorldSid s;
-  ASSERT_TRUE(s.writeCalibration());
-  Model& m = s.st.model;
-  m.commit(Ctl::CONNECT);
-  ASSERT_EQ(s.st.session.unitStatus, 3);
-  s.window(-20, 40);
-  m.commit(Ctl::DOWNLOAD_BUT);
-  ASSERT_EQ(m.activePage(), pageIndex(Panel::Export)) << ::testing::PrintToString(s.op.messages());
-  const ChannelTable& t = s.st.data.ChannelData;
-  ASSERT_EQ(t.SampleCount, 601);
-  ASSERT_EQ(t.ChannelCount, 91);
-  ASSERT_EQ(s.st.data.RawPresent, 1);
-  const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
+  ASSERT_NO_FATAL_FAILURE(s.downloadFirstWindow());
+  const std::vector<float> before = s.values();
 
   s.set("download.badsum", "7");
   s.window(-100, 200);
   s.op.clear();
-  m.commit(Ctl::DOWNLOAD_BUT);
+  s.st.model.commit(Ctl::DOWNLOAD_BUT);
   EXPECT_TRUE(s.op.showed("COMM ERROR", "in data download - download aborted"));
-  EXPECT_EQ(t.SampleCount, 601);
-  EXPECT_EQ(t.ChannelCount, 91);
-  EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
+  s.expectFirstWindowKept(before);
   EXPECT_EQ(s.st.data.RawPresent, 0);
 
   lumvex::testing::TempDir dir;
@@ -592,15 +604,8 @@ TEST(DownloadSession, FailedDownloadKeepsTheDataSetInMemory) {
 // of words that belong to another test.
 TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
   RawWorldSid s;
-  ASSERT_TRUE(s.writeCalibration());
-  Model& m = s.st.model;
-  m.commit(Ctl::CONNECT);
-  ASSERT_EQ(s.st.session.unitStatus, 3);
-  s.window(-20, 40);
-  m.commit(Ctl::DOWNLOAD_BUT);
-  const ChannelTable& t = s.st.data.ChannelData;
-  ASSERT_EQ(t.SampleCount, 601);
-  const std::vector<float> before(t.values.data.get(), t.values.data.get() + 601 * 91);
+  ASSERT_NO_FATAL_FAILURE(s.downloadFirstWindow());
+  const std::vector<float> before = s.values();
   for (const auto& e : std::filesystem::directory_iterator(s.work.path())) std::filesystem::remove(e.path());
   s.window(-10, 10);
   s.op.clear();
@@ -608,9 +613,7 @@ TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
   bool shown = false;
   for (const auto& b : s.op.transcript) shown |= b.title == "Calibration File Error";
   EXPECT_TRUE(shown);
-  EXPECT_EQ(t.SampleCount, 601);
-  EXPECT_EQ(t.ChannelCount, 91);
-  EXPECT_EQ(std::memcmp(before.data(), t.values.data.get(), before.size() * sizeof(float)), 0);
+  s.expectFirstWindowKept(before);
   lumvex::testing::TempDir dir;
   expectExportWithoutRawFile(s, dir, "kept", 601);
 }
@@ -619,12 +622,8 @@ TEST(DownloadSession, FailedConversionKeepsTheDataSetInMemory) {
 // makes no raw file of words that are no longer its own.
 TEST(DownloadSession, RawDumpToAFileLeavesTheDataSetInMemoryWithoutARawFile) {
   RawWorldSid s;
-  ASSERT_TRUE(s.writeCalibration());
+  ASSERT_NO_FATAL_FAILURE(s.downloadFirstWindow());
   Model& m = s.st.model;
-  m.commit(Ctl::CONNECT);
-  s.window(-20, 40);
-  m.commit(Ctl::DOWNLOAD_BUT);
-  ASSERT_EQ(s.st.data.RawPresent, 1);
   ASSERT_EQ(s.st.data.RawSaved, 0);
   lumvex::testing::TempDir dir;
   s.op.fileAnswers.push_back(dir.file("dump.CSV"));
