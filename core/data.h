@@ -4,17 +4,20 @@
 // reused by every download, reprocessing and file read.
 #pragma once
 
+#include "core/unit_family.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace lumvex {
 
 constexpr size_t kChannelDataValues = 23'000'000;  // floats
 constexpr int kMaxRecords = 250'001;
-constexpr int kMaxRecordWords = 232;
+constexpr int kMaxRecordWords = kRawRecordWordsLX2;
 constexpr size_t kRawWords = 58'000'232;  // 250,001 records of 232 words
 constexpr int kMaxChannels = 91;          // time column + 90 data columns
 constexpr int kCodeSlots = 90;
@@ -55,14 +58,15 @@ using CodeSlot = std::array<char, 25>;
 
 using TypeNameTable = std::array<std::array<char, 50>, 9>;
 
-// The type names as a fresh station knows them, indexed by DummyType; the
-// derived-channel steps append their suffixes to the current type's name.
-constexpr TypeNameTable initialDummyTypeNames() {
-  constexpr const char* names[9] = {"Polar",    "5th Female", "50th Male",    "SIDIIs",   "Ballistic",
-                                    "WorldSID", "50th 3D",    "WorldSID 5th", "undefined"};
+// The type names as a fresh station knows them, indexed by DummyType (8:
+// "undefined"); the derived-channel steps append their suffixes to the
+// current type's name.
+inline TypeNameTable initialDummyTypeNames() {
   TypeNameTable t{};
-  for (int i = 0; i < 9; ++i)
-    for (int j = 0; names[i][j] != 0; ++j) t[i][j] = names[i][j];
+  for (int i = 0; i <= kDummyTypeCount; ++i) {
+    const std::string_view name = unitFamily(i).name;
+    name.copy(t[static_cast<size_t>(i)].data(), name.size());
+  }
   return t;
 }
 

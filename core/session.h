@@ -2,6 +2,8 @@
 // the unit and the run flags of the cooperative loops.
 #pragma once
 
+#include "core/unit_family.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -20,21 +22,6 @@ enum UnitStatus : int {
 };
 
 enum LinkKind : int { LinkSerial = 0, LinkEthernet = 1 };
-
-enum DummyTypeValue : int {
-  DummyPolar = 0,
-  DummyHybridIII5th = 1,
-  DummyHybridIII50th = 2,
-  DummySIDIIs = 3,
-  DummyBallistic = 4,
-  DummyWorldSID50th = 5,
-  DummyHybridIII50th3D = 6,
-  DummyWorldSID5th = 7,
-};
-
-inline bool isWorldSid(int dummyType) {
-  return dummyType == DummyWorldSID50th || dummyType == DummyWorldSID5th;
-}
 
 struct SessionState {
   std::shared_ptr<Transport> linkHandle;  // open link to the unit; null when closed

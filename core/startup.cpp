@@ -161,10 +161,4 @@ void TAB(Station& st, int page) {
   if (page == 1) runActivity(st, run.PlotData);
 }
 
-std::string CleanTestComment(std::string_view text) {
-  std::string out(text.size() > kTestCommentMax ? text.substr(0, kTestCommentMax - 1) : text);
-  std::replace(out.begin(), out.end(), ',', '_');
-  return out;
-}
-
 }  // namespace lumvex

@@ -5,7 +5,7 @@
 //
 // Operations: StartStation, ExitStation, LoadAddressList, LoadTestObjects,
 // WriteAddressList, CONNECT_TYPE, IPSELECT, COPYWRITEBUT, REPROCESS_BUTTON,
-// PANELCB, TAB, CleanTestComment.
+// PANELCB, TAB .
 #pragma once
 
 #include "core/station.h"
@@ -19,7 +19,6 @@ constexpr char kAddressFileName[] = "reinit.txt";
 constexpr char kTestObjectFileName[] = "isotestobject.txt";
 constexpr size_t kTestObjectLineMax = 49;  // characters of a test-object line that are read
 constexpr size_t kTestObjectLineMin = 3;   // shorter lines are skipped
-constexpr size_t kTestCommentMax = 80;     // a longer comment is cut to kTestCommentMax - 1
 constexpr int kConnectionEthernet = 0;     // CONNECTION selector indices
 constexpr int kConnectionSerial = 1;
 constexpr int kConnectionEthernet1066 = 2;
@@ -49,9 +48,5 @@ void PANELCB(Station& st, Panel panel, const Event& e);
 // The active page became `page`: relabels and sets or clears the run flags,
 // and starts the page's activity (Station::pageActivities).
 void TAB(Station& st, int page);
-
-// The test comment as it is sent: more than 80 characters are cut to 79,
-// every ',' becomes '_'.
-std::string CleanTestComment(std::string_view text);
 
 }  // namespace lumvex

@@ -181,7 +181,7 @@ int FileSave_Raw(Station& st) {
   h += std::string(cutAt(st.data.ident.TestCommentText, "\r")) + "\r";
   out.put(h);
 
-  const size_t words = st.session.IsLX2 != 0 ? 232 : 120;
+  const size_t words = static_cast<size_t>(rawRecordWords(st.session.IsLX2));
   const size_t records = std::min(static_cast<size_t>(std::max(st.data.ChannelData.SampleCount, 0)),
                                   st.data.RawWords.size / words);
   const uint16_t* w = st.data.RawWords.data.get();

@@ -1,7 +1,7 @@
 #include "files/ledcell.h"
 
 #include "files/naming.h"
-#include "link/query.h"
+#include "platform/text.h"
 #include "platform/paths.h"
 
 #include <cstdio>

@@ -19,7 +19,6 @@ namespace lumvex {
 namespace {
 
 constexpr uint32_t kDarkRed = 0x800000;
-constexpr long kRawRecordWordsFirstGeneration = 120;  // words of a raw record of a unit before LX2
 constexpr uint32_t kDarkGreen = 0x008000;
 
 int readWindowValue(const Model& m, Ctl c) {
@@ -148,7 +147,7 @@ int Download(Station& st, int mode, int* dumpResult) {
   // A reply the buffers cannot hold is refused before a byte is stored, and
   // so are raw records of another generation's size, which the conversion
   // would read out of step.
-  const long rawWords = mode == DownloadRawLX2 ? kMaxRecordWords : kRawRecordWordsFirstGeneration;
+  const long rawWords = rawRecordWords(mode == DownloadRawLX2);
   const bool shapeOk = ParseCount(f1, words) && ParseCount(f2, records) && words > 0 &&
                        words <= kMaxRecordWords && records >= 0 && records <= kMaxRecords &&
                        static_cast<size_t>(words) * static_cast<size_t>(records) <= st.data.RawWords.size &&

@@ -1,8 +1,8 @@
 #include "link/info.h"
 
-#include "core/startup.h"
 #include "link/link.h"
 #include "link/query.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,10 +1,11 @@
 // One command and its parsed reply, the pattern every command operation of the
-// station follows (frame, sendRcv, Parser, then the fields), and the C-style
-// readings of reply fields as numbers that the unit's texts call for.
+// station follows (frame, sendRcv, Parser, then the fields); the fields are
+// read with the text helpers of platform/text.h.
 #pragma once
 
 #include "core/station.h"
 #include "link/link.h"
+#include "platform/text.h"
 
 #include <string>
 #include <string_view>
@@ -29,20 +30,5 @@ struct Exchange {
 // Sends a complete command line and parses the reply with `name`.
 Exchange Ask(Station& st, std::string_view command, std::string_view name,
              size_t secondCapacity = kReplyFieldCapacity);
-
-// The leading decimal integer of a text as C's atoi reads it (white space,
-// sign, digits; 0 when there is none). Saturates instead of overflowing.
-int FieldInt(std::string_view text);
-// A decimal floating-point number at `pos` as strtod reads it (leading white
-// space, sign, fraction, exponent). On success advances pos past it.
-bool FieldDouble(std::string_view text, size_t& pos, double& out);
-// Reads n numbers from a list in which every number is followed by exactly one
-// separator character. A value that cannot be read is 0; the reading never
-// goes past the end of the text.
-void ReadNumberList(std::string_view text, double* out, int n);
-
-inline bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
 
 }  // namespace lumvex

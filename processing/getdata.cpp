@@ -16,8 +16,7 @@ namespace {
 
 int chooseMode(const Station& st) {
   const int serial = std::atoi(st.session.SerialNumberText.c_str());
-  if (isWorldSid(st.session.DummyType) && serial > 100)
-    return st.session.IsLX2 ? DownloadRawLX2 : DownloadRaw;
+  if (recordsRawWords(st.session.DummyType, serial)) return st.session.IsLX2 ? DownloadRawLX2 : DownloadRaw;
   return DownloadProcessed;
 }
 

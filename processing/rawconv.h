@@ -21,11 +21,6 @@
 
 namespace lumvex {
 
-constexpr int kRawRecordWords = 120;     // words of a raw record
-constexpr int kRawRecordWordsLX2 = 232;  // LX2 records: the first 120 are read
-constexpr int kRawChannelCount = 61;     // time + 54 coordinates + 6 ambient levels
-constexpr int kRawCoordinateCount = 54;  // 18 LEDs by X, Y, Z
-
 // Last computed position per LED slot: X, Y, Z of head 1, then of head 2 (mm).
 // Kept in Station::conversionStart for the whole program run.
 using LastLedPosition = std::array<std::array<double, 6>, 9>;

@@ -6,6 +6,7 @@
 //   download.badsum=N               corrupt the sum of record N (0-based)
 //   download.pace=MS                send the records in small pieces MS ms apart,
 //                                   as a slow line (a serial port) delivers them
+#include "core/unit_family.h"
 #include "sim/commands.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
@@ -35,7 +36,7 @@ bool argInt(const Request& r, size_t i, int& out) {
   return true;
 }
 
-int family(const UnitState& u) { return familyOfTypeText(u.prop("type", "WorldSID")); }
+int family(const UnitState& u) { return DummyTypeFromText(u.prop("type", "WorldSID")); }
 bool isLx2(const UnitState& u) { return u.prop("firmware", "LX2 V8.0").find("LX2") != std::string::npos; }
 
 // Checks the window against the recording; fills the refusal fields.
@@ -133,7 +134,7 @@ void dumpRaw(Exchange& x) {
   int start = 0, stop = 0;
   std::string f1, f2;
   if (!windowOk(x, start, stop, f1, f2)) return x.reply({f1.empty() ? "0" : f1, f2.empty() ? "0" : f2});
-  const int words = isLx2(x.unit) ? 232 : 120;
+  const int words = rawRecordWords(isLx2(x.unit));
   const int type = family(x.unit);
   const long records = recordCount(type, start, stop);
   x.reply({std::to_string(words), std::to_string(records)});

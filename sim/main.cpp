@@ -1,5 +1,6 @@
 // lumvex-sim: a simulated measurement unit on loopback TCP and/or a
 // pseudo-terminal (see --help).
+#include "core/unit_family.h"
 #include "sim/options.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
   if (!o.writeCalibration.empty()) {
     const UnitState& u = o.unit;
     const std::string type = u.prop("type", "WorldSID");
-    const int family = familyOfTypeText(type);
+    const int family = lumvex::DummyTypeFromText(type);
     if (family != 5 && family != 7) {
       std::fprintf(stderr, "lumvex-sim: a %s unit has no calibration file\n", type.c_str());
       return 2;

@@ -1,5 +1,7 @@
 #include "sim/recording.h"
 
+#include "core/unit_family.h"
+
 #include <cmath>
 
 namespace lumvex::sim {
@@ -18,7 +20,7 @@ double noise(uint32_t a, uint32_t b) {
   return (h & 0xFFFF) / 32767.5 - 1.0;
 }
 
-bool threeAxes(int type) { return type >= 3 && type != 1 && type != 2; }
+bool threeAxes(int type) { return unitFamily(type).AxesPerLed == 3; }
 
 // Deflection history, 0 before the trigger: a half sine then a damped rebound.
 double pulse(double tMs) {
@@ -31,23 +33,10 @@ double pulse(double tMs) {
 }  // namespace
 
 RecordingShape recordingShape(int type) {
-  switch (type) {
-    case 0:
-      return {6, 2, 2, 10};
-    case 1:
-    case 2:
-      return {12, 2, 2, 10};
-    case 3:
-    case 6:
-      return {6, 3, 3, 10};
-    case 4:
-      return {3, 3, 3, 20};
-    case 5:
-    case 7:
-      return {18, 3, 6, 10};
-    default:
-      return {};
-  }
+  if (type < 0 || type >= kDummyTypeCount) return {};
+  const UnitFamily& f = unitFamily(type);
+  return {f.LedCount, f.AxesPerLed, f.SensorChannelCount,
+          static_cast<int>(std::lround(1.0 / f.SampleIntervalMs))};
 }
 
 long recordCount(int type, int startMs, int stopMs) {
@@ -108,21 +97,6 @@ void positionRecord(int type, double tMs, int16_t* words) {
     const double level = 420.0 + 35.0 * j + 60.0 * std::fabs(pulse(tMs)) + 4.0 * noise(sample, 1000u + j);
     words[k] = static_cast<int16_t>(std::lround(level / 2.0));
   }
-}
-
-}  // namespace lumvex::sim
-
-namespace lumvex::sim {
-
-int familyOfTypeText(std::string_view t) {
-  auto has = [&](std::string_view s) { return t.find(s) != std::string_view::npos; };
-  if (has("Polar")) return 0;
-  if (has("50th 3D")) return 6;
-  if (has("50th")) return 2;
-  if (has("SIDIIs")) return 3;
-  if (has("Ballistic")) return 4;
-  if (has("WorldSID")) return has("WorldSID Female") || has("WorldSID 5th") ? 7 : 5;
-  return 1;
 }
 
 }  // namespace lumvex::sim

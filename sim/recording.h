@@ -36,10 +36,3 @@ int ledPosition(int dummyType, int led, double tMs, double out[3]);
 void positionRecord(int dummyType, double tMs, int16_t* words);
 
 }  // namespace lumvex::sim
-
-namespace lumvex::sim {
-
-// Family number of a unit type text, by the station's order of tests.
-int familyOfTypeText(std::string_view typeText);
-
-}  // namespace lumvex::sim

@@ -1,3 +1,4 @@
+#include "core/unit_family.h"
 #include "sim/commands.h"
 #include "sim/recording.h"
 #include "sim/unit.h"
@@ -114,7 +115,7 @@ void Advance(UnitState& u, Clock::time_point now) {
 }
 
 int FamilyArmLimitMs(const UnitState& u) {
-  const int family = familyOfTypeText(u.prop("type", "WorldSID"));
+  const int family = DummyTypeFromText(u.prop("type", "WorldSID"));
   if (family != 5 && family != 7) return 30000;
   return u.prop("firmware", "LX2 V8.0").find("LX2") != std::string::npos ? 180000 : 25000;
 }

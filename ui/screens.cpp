@@ -2,7 +2,7 @@
 
 #include "files/ledcell.h"
 #include "link/info.h"
-#include "link/query.h"
+#include "platform/text.h"
 #include "maintenance/leds.h"
 
 #include <string>
@@ -13,35 +13,6 @@ namespace {
 
 constexpr char kXY[] = "Show Current XY's";
 constexpr char kXYZ[] = "Show Current XYZ's";
-
-struct TypeLayout {
-  int ledCount;
-  int axes;
-  int sensors;
-};
-
-TypeLayout layoutOf(int type) {
-  switch (type) {
-    case DummyPolar:
-      return {6, 2, 2};
-    case DummyHybridIII5th:
-      return {12, 2, 2};
-    case DummyHybridIII50th:
-      return {12, 2, 2};
-    case DummySIDIIs:
-      return {6, 3, 3};
-    case DummyBallistic:
-      return {3, 3, 3};
-    case DummyWorldSID50th:
-      return {18, 3, 6};
-    case DummyHybridIII50th3D:
-      return {6, 3, 3};
-    case DummyWorldSID5th:
-      return {18, 3, 6};
-    default:
-      return {0, 0, 0};
-  }
-}
 
 void plainCell(Cell& c, std::string text) {
   c.text = std::move(text);
@@ -246,23 +217,6 @@ void setupDiagnostics(Station& st) {
 
 }  // namespace
 
-int DummyTypeFromText(std::string_view t) {
-  if (Contains(t, "Polar")) return DummyPolar;
-  if (Contains(t, "50th 3D")) return DummyHybridIII50th3D;
-  if (Contains(t, "50th ADJ")) return DummyHybridIII50th;
-  if (Contains(t, "50th")) return DummyHybridIII50th;
-  if (Contains(t, "SIDIIs")) return DummySIDIIs;
-  if (Contains(t, "Ballistic")) return DummyBallistic;
-  if (Contains(t, "WorldSID"))
-    return (Contains(t, "WorldSID Female") || Contains(t, "WorldSID 5th")) ? DummyWorldSID5th
-                                                                           : DummyWorldSID50th;
-  return DummyHybridIII5th;
-}
-
-bool IsAdjustable50th(std::string_view t) {
-  return DummyTypeFromText(t) == DummyHybridIII50th && Contains(t, "50th ADJ");
-}
-
 int SetupScreens(Station& st, int connected) {
   Model& m = st.model;
   SessionState& s = st.session;
@@ -272,21 +226,21 @@ int SetupScreens(Station& st, int connected) {
   resetLedTable(m);
 
   const int type = DummyTypeFromText(typeText);
-  const TypeLayout lay = layoutOf(type);
+  const UnitFamily& fam = unitFamily(type);
   s.DummyType = type;
-  st.data.layout.LedCount = lay.ledCount;
-  st.data.layout.AxesPerLed = lay.axes;
-  st.data.layout.SensorChannelCount = lay.sensors;
+  st.data.layout.LedCount = fam.LedCount;
+  st.data.layout.AxesPerLed = fam.AxesPerLed;
+  st.data.layout.SensorChannelCount = fam.SensorChannelCount;
   fillLedTable(st, IsAdjustable50th(typeText), connected);
   m.setVisible(Ctl::TRIGGER_SET, type != DummyPolar);
-  m.setLabel(Ctl::GET_CUR_POS, lay.axes == 2 ? kXY : kXYZ);
+  m.setLabel(Ctl::GET_CUR_POS, fam.AxesPerLed == 2 ? kXY : kXYZ);
   if (isWorldSid(type)) {
     s.IsLX2 = Contains(m.text(Ctl::FIRMWARE), "LX2") ? 1 : 0;
     if (s.IsLX2 && connected) SetTime(st);
   }
 
-  st.data.layout.transformWidth = isWorldSid(type) ? 6 : lay.axes;
-  st.data.SampleIntervalMs = type == DummyBallistic ? 0.05 : 0.1;  // ms
+  st.data.layout.transformWidth = fam.transformWidth;
+  st.data.SampleIntervalMs = fam.SampleIntervalMs;
 
   applyTimeLimits(st);
   applyDefaultSelections(st);
@@ -300,7 +254,7 @@ int SetupScreens(Station& st, int connected) {
   s.DirectionText = "Left Side";
   if (isWorldSid(type) && connected) Direction(st);
 
-  for (int row = 1; row <= lay.ledCount; ++row) ComposeLedIsoCell(st, row);
+  for (int row = 1; row <= fam.LedCount; ++row) ComposeLedIsoCell(st, row);
 
   setupLiveDisplay(st);
   setupDiagnostics(st);

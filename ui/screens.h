@@ -14,10 +14,4 @@ namespace lumvex {
 // LXtype is empty (nothing is changed then).
 int SetupScreens(Station& st, int connected);
 
-// The family of a unit type text; the tests run in a fixed order and the
-// first match wins ("50th 3D" before "50th", "WorldSID Female" before "WorldSID").
-int DummyTypeFromText(std::string_view typeText);
-// The adjustable 50th variant ("50th ADJ" in the type text).
-bool IsAdjustable50th(std::string_view typeText);
-
 }  // namespace lumvex

@@ -208,11 +208,3 @@ TEST_F(Startup, ClosingWhileDisconnectedRewritesTheAddressList) {
   EXPECT_EQ(next.model.itemCount(Ctl::IPSELECT), 3);
   EXPECT_EQ(next.model.text(Ctl::IPADDRESS), "10.0.0.99");
 }
-
-TEST(TestComment, LongCommentsAreCutAndCommasReplaced) {
-  std::string eighty(80, 'a');
-  EXPECT_EQ(CleanTestComment(eighty), eighty);
-  EXPECT_EQ(CleanTestComment(eighty + "b"), std::string(79, 'a'));
-  EXPECT_EQ(CleanTestComment("ATD 50th, run 3,"), "ATD 50th_ run 3_");
-  EXPECT_EQ(CleanTestComment(""), "");
-}

@@ -83,19 +83,3 @@ TEST(GetPoints, FailuresZeroOrReport) {
   EXPECT_EQ(getPoints(none.st, count, p.data()), -1);
   for (double v : p) ASSERT_EQ(v, 0);
 }
-
-TEST(ReadNumberList, UnreadableValuesAreZeroAndTheEndIsNeverPassed) {
-  double v[6];
-  std::fill(v, v + 6, -1.0);
-  ReadNumberList("1.5,x,+2e1;-3", v, 6);
-  // An unreadable value takes one character with it, as in "x" then ",".
-  EXPECT_EQ(v[0], 1.5);
-  EXPECT_EQ(v[1], 0);
-  EXPECT_EQ(v[2], 0);
-  EXPECT_EQ(v[3], 20);
-  EXPECT_EQ(v[4], -3);
-  EXPECT_EQ(v[5], 0);
-  EXPECT_EQ(FieldInt("  -42abc"), -42);
-  EXPECT_EQ(FieldInt("abc"), 0);
-  EXPECT_EQ(FieldInt("99999999999"), 2147483647);
-}

@@ -1,5 +1,5 @@
 // Screen set-up per unit family on the control model, without a unit: the
-// type found from the type text in its order of tests, the LED table, limits,
+// LED table, limits,
 // selections, side selector, live-display labels and Diagnostics controls.
 #include "ui/screens.h"
 
@@ -25,31 +25,6 @@ struct ScreenSetup : TestStation {
 };
 
 }  // namespace
-
-TEST(DummyTypeFromText, FirstMatchInTheFixedOrderWins) {
-  struct {
-    const char* text;
-    int type;
-  } cases[] = {
-      {"Polar", DummyPolar},
-      {"Hybrid III 50th 3D", DummyHybridIII50th3D},
-      {"Hybrid III 50th ADJ", DummyHybridIII50th},
-      {"Hybrid III 50th", DummyHybridIII50th},
-      {"SIDIIs", DummySIDIIs},
-      {"Ballistic", DummyBallistic},
-      {"WorldSID Female", DummyWorldSID5th},
-      {"WorldSID 5th", DummyWorldSID5th},
-      {"WorldSID", DummyWorldSID50th},
-      {"Hybrid III 5th Female", DummyHybridIII5th},
-      {"Polar 50th", DummyPolar},
-      // Any text holding "50th" is a Hybrid III 50th, even a WorldSID one.
-      {"WorldSID 50th", DummyHybridIII50th},
-      {"", DummyHybridIII5th},
-  };
-  for (const auto& c : cases) EXPECT_EQ(DummyTypeFromText(c.text), c.type) << c.text;
-  EXPECT_TRUE(IsAdjustable50th("Hybrid III 50th ADJ"));
-  EXPECT_FALSE(IsAdjustable50th("Hybrid III 50th 3D ADJ"));
-}
 
 TEST(SetupScreens, EmptyTypeTextChangesNothing) {
   ScreenSetup s;
