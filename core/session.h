@@ -51,4 +51,8 @@ struct SessionState {
   std::array<int, 12> LedPosn{};
 };
 
+// The trigger code saved in files: the unit's trigger setting, plus 4 when the
+// test was triggered from the station.
+inline int SavedTriggerCode(const SessionState& s) { return s.TriggerSetting + s.SoftwareTriggerOffset; }
+
 }  // namespace lumvex

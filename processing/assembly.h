@@ -1,6 +1,7 @@
 // Data assembly: from a download to ChannelData over a millisecond time base,
-// the impact-side transform, the test identification texts, and two small
-// utilities the file readers share (date texts and a line reader).
+// the impact-side transform, the pre-trigger offsets that relative output
+// subtracts, the test identification texts, and two small utilities the file
+// readers share (date texts and a line reader).
 #pragma once
 
 #include "core/station.h"
@@ -10,13 +11,15 @@
 
 namespace lumvex {
 
-// Downloads the recording window chosen on page 0 and assembles it. 0 or -1.
-int GetLumvexData(Station& st);
-
 // Fills ChannelData from unit-computed positions held in RawWords (SampleCount
 // records of ChannelCount words): coordinates in hundredths of a mm, sensor
 // values as doubled words, a time column in front; ChannelCount grows by one.
 void AssemblePositions(Station& st);
+
+// ChannelOffsets[c] for c = 1 .. ChannelCount-1: the mean of rows 0..99 of the
+// column, summed in double and stored in single precision. Column 0 (time) has
+// no offset. With fewer than 100 rows only the rows present are averaged.
+void CalcChannelOffsets(MeasurementData& d);
 
 // Transforms the first n values of one sample (LED by LED) into the dummy's
 // frame for the impact side selected on page 0.

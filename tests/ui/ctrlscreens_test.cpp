@@ -1,8 +1,10 @@
 // The screen table applied for each status (CtrlScreens) on a station with no
 // link: texts, colours, labels, dimmed and hidden controls, pages, timer and
 // the side effects of each row.
-#include "core/callbacks.h"
-#include "core/session_ops.h"
+#include "ui/callbacks.h"
+#include "support/scripted_operator.h"
+#include "ui/screens.h"
+#include "ui/setup_page.h"
 
 #include <gtest/gtest.h>
 

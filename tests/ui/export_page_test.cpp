@@ -3,9 +3,11 @@
 // extension over the format selector, alternative column names, the raw file
 // once per raw download, the page's state rules and the operator's verdict
 // ("Export Failed" for every file not written completely).
-#include "files/export.h"
+#include "ui/export_page.h"
+#include "support/scripted_operator.h"
+#include "processing/filter.h"
 
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "files/csv.h"
 #include "files/naming.h"
 #include "processing/filter.h"
@@ -223,12 +225,12 @@ TEST(FillExportData, DiademAddsTheOffsetToErrorSamplesOnly) {
   auto& t = f.st->data.ChannelData;
   t.at(5, 1) = 2.0f;  // two-axis group: X and Y decide
   t.at(5, 2) = -2.5f;
-  FillExportData(*f.st, 1, 0, true);
+  FillExportData(f.st->data, 1, 0, true);
   const auto& e = f.st->data.ExportData;
   EXPECT_EQ(e.at(5, 1), 2.0f + 51.0f);
   EXPECT_EQ(e.at(5, 2), -2.5f + 52.0f);
   EXPECT_EQ(e.at(6, 1), t.at(6, 1));  // valid samples stay absolute
-  FillExportData(*f.st, 1, 0, false);
+  FillExportData(f.st->data, 1, 0, false);
   EXPECT_EQ(e.at(5, 1), 2.0f);
   EXPECT_EQ(e.at(6, 1), t.at(6, 1) - 51.0f);
 }
@@ -246,14 +248,14 @@ TEST(FillExportData, FiltersEveryChannelButSensorsAndLengthChange) {
   t.ChannelCount = 91;
   std::copy(rows.begin(), rows.end(), t.values.begin());
   f.st->data.SampleIntervalMs = 0.1;
-  FillExportData(*f.st, 0, 180, false);
+  FillExportData(f.st->data, 0, 180, false);
   const auto& e = f.st->data.ExportData;
   ASSERT_EQ(e.ChannelCount, 91);
   for (int c : {1, 54, 61, 72, 55, 60, 73, 90}) {
     std::vector<float> col(400);
     for (int s = 0; s < 400; ++s) col[s] = t.at(s, c);
     bool filtered = (c >= 1 && c <= 54) || (c >= 61 && c <= 72);
-    if (filtered) Butfilt(col.data(), 180, 400, 0.1f);
+    if (filtered) Butfilt(col.data(), 180, 400, 0.1f, f.st->data.filterWork);
     for (int s = 0; s < 400; ++s) ASSERT_EQ(e.at(s, c), col[s]) << "column " << c << " sample " << s;
   }
   for (int s = 0; s < 400; ++s) ASSERT_EQ(e.at(s, 0), t.at(s, 0));
@@ -464,7 +466,7 @@ TEST(RawFile, SecondGenerationWordsAndAFailedRawFileIsRetried) {
   EXPECT_EQ(fields(lines[7]).size(), 232u);
 
   f.st->session.CurrentDataPath = "/tmp/noextension";
-  EXPECT_EQ(FileSave_Raw(*f.st), -1);
+  EXPECT_EQ(FileSave_Raw(*f.st, f.st->session.CurrentDataPath), -1);
 }
 
 TEST(ExportScreen, StateRulesAndTheIsoNotice) {

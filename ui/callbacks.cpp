@@ -1,16 +1,13 @@
 // One place that ties the control names to their callbacks, so the front ends
 // only ever call Model::commit. Every control callback acts on a commit event
 // only (a right-click is ignored) unless its section says otherwise.
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 
-#include "core/session_ops.h"
-#include "core/startup.h"
-#include "files/export.h"
-#include "link/download.h"
-#include "files/ledcell.h"
-#include "link/info.h"
-#include "link/recording.h"
-#include "maintenance/battery.h"
+#include "ui/diagnostics_page.h"
+#include "ui/export_page.h"
+#include "ui/main_window.h"
+#include "ui/screens.h"
+#include "ui/setup_page.h"
 
 namespace lumvex {
 namespace {
@@ -36,6 +33,8 @@ void bindStartup(Station& st) {
 }
 
 void bindSession(Station& st) {
+  // the link tells when it closed the session; the screens follow
+  st.refreshScreens = [](Station& s) { CtrlScreens(s); };
   // connect / disconnect, status timer, cable-disconnect prompt
   onCommit(st, Ctl::CONNECT, CONNECT_BUT);
   st.model.bind(Ctl::TIMER, [&st](const Event& e) {
@@ -57,36 +56,26 @@ void bindIdentification(Station& st) {
 }
 
 void bindRecording(Station& st) {
-  // arm, disarm, software trigger, buffer type, erase, battery, NOR flash
+  // arm, disarm, software trigger, buffer type, erase, battery, download
   onCommit(st, Ctl::ARM_BUT, ARM_BUT);
   onCommit(st, Ctl::TRIGGER_BUT, TRIGGER_BUT);
   onCommit(st, Ctl::CIRC_LIN_BUT, CIRC_LIN_BUT);
   onCommit(st, Ctl::ERASE_BUT, ERASE_BUT);
   onCommit(st, Ctl::CHECK_BATT, CHECK_BATT);
-  onCommit(st, Ctl::BAT_RESET, BAT_RESET);
-  onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
+  onCommit(st, Ctl::DOWNLOAD_BUT, DOWNLOAD_BUT);
 }
 
-void bindDownload(Station& st) {
-  // download, raw dump, current positions
-  onCommit(st, Ctl::DOWNLOAD_BUT, DOWNLOAD_BUT);
+void bindDiagnostics(Station& st) {
+  // raw dump, NOR flash, fuel gauge
   onCommit(st, Ctl::RAWDOWNLOAD, RAWDOWNLOAD);
+  onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
+  onCommit(st, Ctl::BAT_RESET, BAT_RESET);
 }
 
 void bindExport(Station& st) {
   // export page
   onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
   onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
-}
-
-void bindPlot(Station& st) {
-  // plot page, file reading
-  (void)st;
-}
-
-void bindMaintenance(Station& st) {
-  // diagnostics, live display, LED configuration, autocheck, discovery, uploads
-  (void)st;
 }
 
 }  // namespace
@@ -96,10 +85,8 @@ void BindCallbacks(Station& st) {
   bindSession(st);
   bindIdentification(st);
   bindRecording(st);
-  bindDownload(st);
+  bindDiagnostics(st);
   bindExport(st);
-  bindPlot(st);
-  bindMaintenance(st);
 }
 
 }  // namespace lumvex

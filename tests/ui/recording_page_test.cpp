@@ -4,6 +4,8 @@
 // type, the software trigger, the buffer-mode switch, NOR flash, and erase
 // with both confirmations and its progress.
 #include "link/recording.h"
+#include "ui/diagnostics_page.h"
+#include "ui/setup_page.h"
 
 #include "link/info.h"
 #include "support/drive_station.h"

@@ -1,11 +1,7 @@
-// Start-up and exit of the station: the configuration read, the remembered
-// addresses ("reinit.txt") and ISO test objects ("isotestobject.txt"), the
-// initial page-0 values, the main-window events and the small page-0
-// callbacks that need no unit.
-//
-// Operations: StartStation, ExitStation, LoadAddressList, LoadTestObjects,
-// WriteAddressList, CONNECT_TYPE, IPSELECT, COPYWRITEBUT, REPROCESS_BUTTON,
-// PANELCB, TAB .
+// The main window: start-up and exit of the station (the configuration read,
+// the remembered addresses "reinit.txt" and ISO test objects
+// "isotestobject.txt", the initial page-0 values), its events (focus, close)
+// and the page change.
 #pragma once
 
 #include "core/station.h"
@@ -19,9 +15,6 @@ constexpr char kAddressFileName[] = "reinit.txt";
 constexpr char kTestObjectFileName[] = "isotestobject.txt";
 constexpr size_t kTestObjectLineMax = 49;  // characters of a test-object line that are read
 constexpr size_t kTestObjectLineMin = 3;   // shorter lines are skipped
-constexpr int kConnectionEthernet = 0;     // CONNECTION selector indices
-constexpr int kConnectionSerial = 1;
-constexpr int kConnectionEthernet1066 = 2;
 
 // Steps 4 to 8 of the start-up, after the main window is laid out and shown:
 // 0 when the event loop may run, nonzero when the configuration could not be
@@ -38,15 +31,10 @@ void LoadTestObjects(Station& st);
 // 0, or -1 when the file could not be written.
 int WriteAddressList(Station& st);
 
-// Control callbacks (commit events).
-void CONNECT_TYPE(Station& st);
-void IPSELECT(Station& st);
-void COPYWRITEBUT(Station& st);
-void REPROCESS_BUTTON(Station& st);
 // Main-window events: gaining focus and closing.
 void PANELCB(Station& st, Panel panel, const Event& e);
-// The active page became `page`: relabels and sets or clears the run flags,
-// and starts the page's activity (Station::pageActivities).
+// The active page became `page`: relabels and sets or clears the run flags of
+// the pages' loops.
 void TAB(Station& st, int page);
 
 }  // namespace lumvex

@@ -1,7 +1,8 @@
-#include "core/startup.h"
+#include "ui/main_window.h"
 
 #include "core/config.h"
 #include "link/link.h"
+#include "ui/setup_page.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -11,11 +12,10 @@
 namespace lumvex {
 namespace {
 
-constexpr int kPageLive = 2, kPageDiagnostics = 3, kPageTriggerTest = 5, kPageAutoCheck = 6;
-
-bool connectedByLabel(const Station& st) {
-  return st.model.label(Ctl::CONNECT).find("DISCONNECT") != std::string::npos;
-}
+constexpr int kPageLive = pageIndex(Panel::Live);
+constexpr int kPageDiagnostics = pageIndex(Panel::Diagnostics);
+constexpr int kPageTriggerTest = pageIndex(Panel::TriggerTest);
+constexpr int kPageAutoCheck = pageIndex(Panel::AutoCheck);
 
 bool hasValue(const Model& m, Ctl c, std::string_view v) {
   const auto& items = m[c].items;
@@ -28,10 +28,6 @@ void SetInitialValues(Station& st) {
   st.model.setNumber(Ctl::TPOST, st.ini.DataAfterTrigger);           // ms
   st.model.setNumber(Ctl::DL_START_TIME, st.ini.DownloadStartTime);  // ms
   st.model.setNumber(Ctl::DL_STOP_TIME, st.ini.DownloadStopTime);    // ms
-}
-
-void runActivity(Station& st, const std::function<void(Station&)>& activity) {
-  if (activity) activity(st);
 }
 
 void clearRunFlags(SessionState& s) {
@@ -98,31 +94,13 @@ void ExitStation(Station& st) {
   st.quitRequested = true;
 }
 
-void CONNECT_TYPE(Station& st) {
-  int i = st.model.index(Ctl::CONNECTION);
-  if (i < kConnectionEthernet || i > kConnectionEthernet1066) return;
-  bool serial = i == kConnectionSerial;
-  st.model.setVisible(Ctl::IPADDRESS, !serial);
-  st.model.setVisible(Ctl::IPSELECT, !serial);
-  st.model.setVisible(Ctl::LISTEN, i == kConnectionEthernet);
-  st.model.setVisible(Ctl::COMPORT, serial);
-}
-
-void IPSELECT(Station& st) { st.model.setText(Ctl::IPADDRESS, st.model.itemValue(Ctl::IPSELECT)); }
-
-void COPYWRITEBUT(Station& st) {
-  if (connectedByLabel(st)) st.model.setPageVisible(kPageDiagnostics, true);
-}
-
-void REPROCESS_BUTTON(Station& st) { st.session.ReprocessRequested = 1; }
-
 void PANELCB(Station& st, Panel panel, const Event& e) {
   if (panel != Panel::Main) return;
   if (e.kind == EventKind::Close) {
     ExitStation(st);
     return;
   }
-  if (e.kind != EventKind::GotFocus || connectedByLabel(st)) return;
+  if (e.kind != EventKind::GotFocus || ShownConnected(st)) return;
   st.model.setBackground(Ctl::COPYWRITEBUT, colour::Transparent);
   for (int page : {kPageLive, kPageDiagnostics, kPageTriggerTest, kPageAutoCheck})
     st.model.setPageVisible(page, false);
@@ -131,34 +109,17 @@ void PANELCB(Station& st, Panel panel, const Event& e) {
   st.session.CurrentDataPath.clear();
 }
 
-// Each loop runs inside this call until a nested callback clears its flag, so
-// the flags of the pages that were left are cleared in this order.
+// The loops of the pages (trigger test, I/O check, live display) run while
+// their flags are set; leaving a page clears its flag, entering one sets it.
 void TAB(Station& st, int page) {
   SessionState& s = st.session;
-  Station::PageActivities& run = st.pageActivities;
-  if (page == kPageTriggerTest) {
-    s.triggerTestRunning = 1;
-    runActivity(st, run.TriggerCheck);
-  } else {
-    s.triggerTestRunning = 0;
-  }
-  if (page == kPageDiagnostics) {
-    st.model.setLabel(Ctl::CHECKIOBUT, "Stop");
-    s.ioCheckRunning = 1;
-    runActivity(st, run.Checkio);
-  } else {
-    st.model.setLabel(Ctl::CHECKIOBUT, "Check I/O");
-    s.ioCheckRunning = 0;
-  }
-  if (page == kPageLive) {
-    st.model.setLabel(Ctl::DEMO_BUT, "STOP");
-    s.demoRunning = 1;
-    runActivity(st, run.Demo);
-  } else {
-    st.model.setLabel(Ctl::DEMO_BUT, "START");
-    s.demoRunning = 0;
-  }
-  if (page == 1) runActivity(st, run.PlotData);
+  s.triggerTestRunning = page == kPageTriggerTest ? 1 : 0;
+  const bool diagnostics = page == kPageDiagnostics;
+  st.model.setLabel(Ctl::CHECKIOBUT, diagnostics ? "Stop" : "Check I/O");
+  s.ioCheckRunning = diagnostics ? 1 : 0;
+  const bool live = page == kPageLive;
+  st.model.setLabel(Ctl::DEMO_BUT, live ? "STOP" : "START");
+  s.demoRunning = live ? 1 : 0;
 }
 
 }  // namespace lumvex

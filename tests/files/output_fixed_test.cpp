@@ -1,7 +1,8 @@
 // Number texts against the C library's own "%4.2f" and "%d" (ties, negative
 // zero, large and non-finite values, millions of random floats), and the
-// block writer's failure reports (missing folder, full disk).
-#include "files/textout.h"
+// writer's failure reports of a file that removes itself when incomplete
+// (missing folder, full disk).
+#include "files/output.h"
 
 #include "support/testing.h"
 
@@ -94,12 +95,13 @@ TEST(FormatWord, AsPercentD) {
   }
 }
 
-TEST(TextFileOut, WritesLargeOutputCompletely) {
+TEST(OutFileRemovingIncomplete, WritesLargeOutputCompletely) {
   lumvex::testing::TempDir dir;
   std::string path = dir.file("big.txt");
   std::string expected;
   {
-    TextFileOut out(path, 4096);
+    OutFile out(4096);
+    ASSERT_TRUE(out.open(path, OutFile::Incomplete::Remove));
     ASSERT_TRUE(out.opened());
     for (int i = 0; i < 20000; ++i) {
       std::string line = std::to_string(i) + ",\r";
@@ -108,26 +110,28 @@ TEST(TextFileOut, WritesLargeOutputCompletely) {
     }
     out.put(std::string(10000, 'x'));  // larger than the buffer
     expected += std::string(10000, 'x');
-    EXPECT_EQ(out.close(), 0);
+    EXPECT_TRUE(out.close());
   }
   EXPECT_EQ(lumvex::testing::readFile(path), expected);
 }
 
-TEST(TextFileOut, MissingFolderAndFullDiskFail) {
+TEST(OutFileRemovingIncomplete, MissingFolderAndFullDiskFail) {
   lumvex::testing::TempDir dir;
-  TextFileOut missing(dir.file("no/such/folder/x.CSV"));
+  OutFile missing;
+  missing.open(dir.file("no/such/folder/x.CSV"), OutFile::Incomplete::Remove);
   EXPECT_FALSE(missing.opened());
   missing.put("abc");
-  EXPECT_EQ(missing.close(), -1);
+  EXPECT_FALSE(missing.close());
 
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   std::string link = dir.file("full.CSV");
   std::filesystem::create_symlink("/dev/full", link);
-  TextFileOut full(link, 1024);
+  OutFile full(1024);
+  full.open(link, OutFile::Incomplete::Remove);
   ASSERT_TRUE(full.opened());
   for (int i = 0; i < 4; ++i) full.put(std::string(800, 'y'));  // blocks go out while writing
   EXPECT_TRUE(full.failed());
-  EXPECT_EQ(full.close(), -1);
+  EXPECT_FALSE(full.close());
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // a device is never removed
 }
 

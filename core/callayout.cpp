@@ -1,4 +1,4 @@
-#include "processing/callayout.h"
+#include "core/callayout.h"
 
 namespace lumvex {
 namespace {
@@ -121,6 +121,34 @@ const CalLayout& calLayout(int id) {
                  k5thAB, 27, {3.811, -51.299, 6.258, 43.047}, {3.811, -42.489, 3.811, 42.489}),
   };
   return layouts[id >= 0 && id < 3 ? id : 0];
+}
+
+const std::array<std::array<int, 3>, 9> kSignalWordsHead1 = {{
+    {0, 72, 96},
+    {4, 76, 100},
+    {8, 80, 104},
+    {12, 60, 84},
+    {16, 64, 88},
+    {20, 68, 92},
+    {24, 48, 108},
+    {28, 52, 112},
+    {32, 56, 116},
+}};
+const std::array<std::array<int, 3>, 9> kSignalWordsHead2 = {{
+    {50, 26, 110},
+    {54, 30, 114},
+    {58, 34, 118},
+    {62, 14, 86},
+    {66, 18, 90},
+    {70, 22, 94},
+    {74, 2, 98},
+    {78, 6, 102},
+    {82, 10, 106},
+}};
+const std::array<int, 6> kAmbientWords = {42, 36, 40, 44, 46, 38};
+
+std::string calibrationFileName(const SessionState& s) {
+  return "SN" + s.SerialNumberText + "_" + s.calDate + "_" + s.DirectionText + "_cal.bin";
 }
 
 }  // namespace lumvex

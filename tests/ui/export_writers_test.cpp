@@ -1,9 +1,11 @@
 // The export button to the DIAdem and ISO MME writers: the typed name picks
 // the writer, a relative DIAdem export stays absolute with the offset in key
 // 240 while the ISO files hold the zeroed values, and error codes survive both.
-#include "files/export.h"
+#include "ui/export_page.h"
+#include "support/scripted_operator.h"
+#include "processing/filter.h"
 
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "files/naming.h"
 #include "support/testing.h"
 

@@ -1,13 +1,18 @@
-// The three calibration layouts of the WorldSID heads: row and column
-// breakpoints, the runs of tables per row, the head geometry, and the index of
-// every table's offset in the calibration image. The raw conversion reads the
-// image through this index, and the simulator writes its images with it.
+// What the station and a WorldSID unit share about raw records and
+// calibration files: where each detector's signal and ambient words sit in a
+// raw record, the calibration file's name, and the three calibration layouts
+// of the WorldSID heads (row and column breakpoints, the runs of tables per
+// row, the head geometry, and the index of every table's offset in the
+// calibration image). The raw conversion reads records and images through
+// these, and the simulator writes its records and images with them.
 #pragma once
 
 #include "core/data.h"  // kCalImageFloats
+#include "core/session.h"
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 namespace lumvex {
 
@@ -62,4 +67,12 @@ inline int planeA(int head) { return head == 1 ? PlaneA1 : PlaneA2; }
 inline int planeB(int head) { return head == 1 ? PlaneB1 : PlaneB2; }
 inline int planeC(int head) { return head == 1 ? PlaneC1 : PlaneC2; }
 
+// Signal pair (index of s1; s2 follows) per slot and detector A, B, C.
+extern const std::array<std::array<int, 3>, 9> kSignalWordsHead1;
+extern const std::array<std::array<int, 3>, 9> kSignalWordsHead2;
+// Ambient pair (index of the first word) of head 1 A, B, C, head 2 A, B, C.
+extern const std::array<int, 6> kAmbientWords;
+
+// "SN<serial>_<calibration date>_<side text>_cal.bin".
+std::string calibrationFileName(const SessionState& s);
 }  // namespace lumvex
