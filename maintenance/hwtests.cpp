@@ -98,9 +98,13 @@ int LedAD(Station& st, int led, int drive, int count, int* readings) {
   Exchange x;
   std::string cmd = "LEDAD#" + std::to_string(led) + "#" + std::to_string(drive) + "#";
   if (!ask(st, CommandFrame(cmd), "LEDAD", "Error in Led A/D routine", x)) return -1;
-  size_t pos = 0;
-  for (int k = 0; k < count; ++k) readings[k] = nextReading(x.first, pos);
+  ParseLedReadings(x.first, count, readings);
   return 0;
+}
+
+void ParseLedReadings(std::string_view field, int count, int* readings) {
+  size_t pos = 0;
+  for (int k = 0; k < count; ++k) readings[k] = nextReading(field, pos);
 }
 
 int CheckTemperatures(Station& st, std::string& text) {

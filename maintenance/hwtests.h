@@ -67,6 +67,9 @@ int SdCardCheck(Station& st);
 // Text of the "SD Card Check" box for a result code; "" for a code without one.
 std::string_view SdCardResultText(int code);
 
+// Reads `count` readings from an LEDAD reply field, each an integer followed
+// by one separator character; a reading the field lacks is 0.
+void ParseLedReadings(std::string_view field, int count, int* readings);
 // A reply field read as the unit's 32-bit word (decimal, as strtoul reads it,
 // wrapped to 32 bits; an overflow reads as 0xFFFFFFFF).
 uint32_t FieldWord32(std::string_view text);
