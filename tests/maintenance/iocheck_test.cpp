@@ -290,3 +290,24 @@ TEST(IoCheck, ALostLinkEndsTheLoopWithTheTimerStopped) {
             (Lines{"Communication Error: Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck "
                    "Lumvex power or reboot the Lumvex"}));
 }
+
+TEST(IoCheck, DisconnectChosenAfterAFailedExchangeEndsTheLoop) {
+  DiagStation d({{"type", "Hybrid III 50th"}, {"serial", "150"}}, 300);
+  ASSERT_TRUE(d.connected());
+  Station& st = d.st;
+  d.sim.addFault({sim::FaultKind::Stall, "GETIO", 2, 1, -1});  // the second pass's read goes unanswered
+  d.op.twoButtonAnswers = {2};
+  st.session.ioCheckRunning = 1;
+  int calls = 0;
+  d.onPasses(st.session.ioCheckRunning, 20, [&](int n) { calls = n; });
+  const size_t from = d.mark();
+  EXPECT_EQ(Checkio(st), -2);
+  EXPECT_EQ(calls, 2);
+  ASSERT_EQ(d.op.transcript.size(), 1u);
+  EXPECT_EQ(d.op.transcript[0].answer, "Disconnect");
+  EXPECT_EQ(st.model.text(Ctl::STATUSBOX), "Disconnected");
+  EXPECT_FALSE(st.model.timerRunning());
+  const Lines sent = d.since(from);
+  ASSERT_EQ(sent.size(), 8u) << "nothing after the unanswered read";
+  EXPECT_EQ(sent.back(), "GETIO#155");
+}

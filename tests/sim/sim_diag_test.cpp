@@ -5,6 +5,7 @@
 #include "link/link.h"
 #include "platform/transport.h"
 #include "sim/commands.h"
+#include "sim/options.h"
 #include "sim/unit.h"
 
 #include <gtest/gtest.h>
@@ -121,4 +122,11 @@ TEST(SimDiagnostics, MemoryTestsTakeTheirTimeAndPositionsBreatheWhenAsked) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
   EXPECT_GE(seen.size(), 3u) << "the LEDs move";
+}
+
+TEST(SimDiagnostics, HelpDocumentsTheDiagnostics) {
+  const std::string help = SimUsage();
+  for (const char* word : {"io.rev", "io.set", "leds.dark", "temperature=", "ram.fail", "flash.fail",
+                           "sd.code", "triggercheck.after", "triggercheck.pulse", "positions.breath"})
+    EXPECT_NE(help.find(word), std::string::npos) << word;
 }
