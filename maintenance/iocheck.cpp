@@ -35,6 +35,14 @@ constexpr SwitchBit kRevDSwitches[] = {
 bool on(const Model& m, Ctl c) { return m.number(c) != 0; }
 void lamp(Model& m, Ctl c, bool lit) { m.setNumber(c, lit ? 1 : 0); }
 
+// An LX2 unit checked earlier in the session renamed these lamps; the
+// set-up of the next unit does not name them again.
+void restoreLampLabels(Model& m) {
+  m.setLabel(Ctl::TRIGIN_LED, "Trigger In");
+  m.setLabel(Ctl::ARMIN_LED, "Arm In");
+  m.setLabel(Ctl::CHARGEON_LED, "Charge On");
+}
+
 void prepareRevD(Station& st, IoCheckRun& run) {
   Model& m = st.model;
   for (Ctl c : {Ctl::S2KILL, Ctl::S3A, Ctl::S3B, Ctl::S4KILL, Ctl::S4A, Ctl::S4B, Ctl::S5KILL, Ctl::S5A,
@@ -48,6 +56,7 @@ void prepareRevD(Station& st, IoCheckRun& run) {
     m.setLabel(Ctl::ARMIN_LED, "485 Trig In");
     m.setLabel(Ctl::TRIGIN_LED, "Opto Trig In");
   } else {
+    restoreLampLabels(m);
     m.setVisible(Ctl::CHARGEON_LED, true);
     m.setLabel(Ctl::OTHEROUT_SW, "Spare Out");
     m.setLabel(Ctl::OTHERIN_LED, "   Spare In");
@@ -161,10 +170,12 @@ IoCheckRun IOCheckStart(Station& st) {
   run.lx2 = st.session.IsLX2 != 0;
   run.worldSid = isWorldSid(st.session.DummyType);
   run.timerWasRunning = SuspendStatusTimer(st);
-  if (run.variant == IoVariant::RevD)
+  if (run.variant == IoVariant::RevD) {
     prepareRevD(st, run);
-  else
+  } else {
+    restoreLampLabels(st.model);
     ManualArmCtrl(st, 0);
+  }
   return run;
 }
 

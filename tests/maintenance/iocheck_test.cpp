@@ -100,6 +100,7 @@ TEST(IoCheck, RevDPassTrafficStartsFromTheUnitsOutputsAndSuspendsTheTimer) {
   ASSERT_TRUE(m.timerRunning());
   m.setIndex(Ctl::LEDSEL, 1);
   m.setNumber(Ctl::LEDDRIVE, 10);
+  m.setLabel(Ctl::TRIGIN_LED, "Opto Trig In");  // left by an LX2 unit checked before
   bool timerDuring = true;
   d.st.session.ioCheckRunning = 1;
   d.onPasses(d.st.session.ioCheckRunning, 1, [&](int) { timerDuring = m.timerRunning(); });
@@ -112,6 +113,7 @@ TEST(IoCheck, RevDPassTrafficStartsFromTheUnitsOutputsAndSuspendsTheTimer) {
   EXPECT_TRUE(m.visible(Ctl::S6B) && !m.visible(Ctl::MUX_SW) && !m.visible(Ctl::REDBLUE));
   EXPECT_EQ(m.label(Ctl::OTHEROUT_SW), "Spare Out");
   EXPECT_EQ(m.label(Ctl::OTHERIN_LED), "   Spare In");
+  EXPECT_EQ(m.label(Ctl::TRIGIN_LED), "Trigger In");
   EXPECT_TRUE(lit(d.st, Ctl::CHARGEON_LED));  // battery control comes back as the charge lamp
   // LED 2 lights sensor 1; sensor 2, switched off, reads dark.
   EXPECT_GT(m.number(Ctl::S1A), m.number(Ctl::S2A) + 100);
