@@ -40,6 +40,7 @@ struct SessionState {
   std::string calDate;  // up to 35 characters
   std::string DirectionText;
   int demoRunning = 0, ioCheckRunning = 0, triggerTestRunning = 0;
+  int triggerCheckArmed = 0;  // the trigger check waits for the unit to see a trigger
   int SoftwareTriggerOffset = 0;
   int ReprocessRequested = 0;
   std::string CurrentDataPath;        // up to 1023 characters

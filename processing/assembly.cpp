@@ -69,15 +69,7 @@ void CoordConvert(Station& st, int n, double* v) {
   if (side == Side::None) return;
   const int type = st.session.DummyType;
   if (type == DummyPolar) {
-    const double turn = (side == Side::Right ? kPolarRotationDeg : -kPolarRotationDeg) * kPi / 180.0;
-    for (int k = 0; k + 1 < n; k += 2) {
-      const double x = v[k], y = v[k + 1];
-      if (isPolarStatus(x, y)) continue;
-      const double r = std::sqrt(x * x + y * y);
-      const double a = std::atan2(y, x) + turn;
-      v[k] = r * std::cos(a);
-      v[k + 1] = r * std::sin(a);
-    }
+    RotatePolarPairs(n, v, side == Side::Right);
   } else if (type == DummySIDIIs || isWorldSid(type)) {
     for (int k = 0; k + 2 < n; k += 3) {
       if (isErrorTriple(v[k], v[k + 1], v[k + 2])) continue;
@@ -99,6 +91,18 @@ void CalcChannelOffsets(MeasurementData& d) {
     double sum = 0;
     for (int r = 0; r < rows; ++r) sum += t.at(r, c);
     d.ChannelOffsets[c] = rows > 0 ? static_cast<float>(sum / rows) : 0.0f;
+  }
+}
+
+void RotatePolarPairs(int n, double* v, bool rightSide) {
+  const double turn = (rightSide ? kPolarRotationDeg : -kPolarRotationDeg) * kPi / 180.0;
+  for (int k = 0; k + 1 < n; k += 2) {
+    const double x = v[k], y = v[k + 1];
+    if (isPolarStatus(x, y)) continue;
+    const double r = std::sqrt(x * x + y * y);
+    const double a = std::atan2(y, x) + turn;
+    v[k] = r * std::cos(a);
+    v[k + 1] = r * std::sin(a);
   }
 }
 

@@ -24,6 +24,10 @@ void CalcChannelOffsets(MeasurementData& d);
 // Transforms the first n values of one sample (LED by LED) into the dummy's
 // frame for the impact side selected on page 0.
 void CoordConvert(Station& st, int n, double* values);
+// The Polar part of that transform: every (X, Y) pair of the first n values
+// turned by +41 degrees (right side) or -41 degrees (left) about the origin;
+// status pairs (X equal to Y, -0.000001 to 3.00001) stay as they are.
+void RotatePolarPairs(int n, double* values, bool rightSide);
 
 // Sets the three date texts from a month-first ("12-31-2020") or year-first
 // ("2021-03-04") date.

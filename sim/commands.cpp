@@ -8,6 +8,7 @@ CommandTable DefaultCommands() {
   RegisterStatusCommands(t);
   RegisterDownloadCommands(t);
   RegisterInfoCommands(t);
+  RegisterDiagCommands(t);
   return t;
 }
 

@@ -20,4 +20,8 @@ void RegisterInfoCommands(CommandTable& t);
 // DUMPBINA, RAWDUMP (sim/commands_download.cpp).
 void RegisterDownloadCommands(CommandTable& t);
 
+// Inputs and outputs, LED A/D readings, temperatures, memory and SD card
+// tests, trigger-input check, manual-arm input (sim/commands_diag.cpp).
+void RegisterDiagCommands(CommandTable& t);
+
 }  // namespace lumvex::sim

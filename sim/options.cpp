@@ -70,6 +70,31 @@ const char* SimUsage() {
          "  battery.volts=V [12.6], battery.full=N [100] charge after a gauge reset\n"
          "  leds.error=LIST     LEDs (1-based, comma-separated) reporting error code 9\n"
          "  leds.rib=LIST, leds.posn=LIST  LED assignment of the adjustable 50th\n"
+         "  positions.breath=MM [0.5] the current positions move to and fro by MM (0: still;\n"
+         "                      a simulator started in-process by a test is still unless set)\n"
+         "  positions.period=MS [4000]  time of one such breath\n"
+         "\n"
+         "Diagnostics (unit properties; the I/O check, hardware tests and trigger test)\n"
+         "  io.rev=D|BC         hardware generation [D for a WorldSID unit above serial 100,\n"
+         "                      else BC]; the outputs come back on the inputs at the\n"
+         "                      generation's bits: Trigger Out -> Trigger In, Arm Out -> Arm In,\n"
+         "                      Other Out -> Other In, Battery Control -> Charge On (Rev D);\n"
+         "                      Rev D's SETOUTPUTS writes the whole word, Rev B/C's sets bits\n"
+         "                      and CLEAROUTPUTS clears them\n"
+         "  io.set=MASK, io.clear=MASK  input bits forced on / off, a stuck line (0x.. or decimal)\n"
+         "  io.vext=0           an LX2 unit reports no external supply (Vext OK lamp off)\n"
+         "  leds.dark=N [60]    A/D reading of an unlit or disabled sensor; a lit one adds\n"
+         "                      up to 0.9 x the drive level, most on the sensor nearest the LED\n"
+         "                      (channel B and blue readings less), at most 4095\n"
+         "  temperature=TEXT    TEMPERATURES text of an LX2 unit [Board 31.5 C  CPU 38.2 C]\n"
+         "  ram.ms=MS [200], flash.ms=MS [400], sd.ms=MS [200]  time each test takes\n"
+         "  ram.fail=ADDR       the RAM test fails at ADDR (0x.. or decimal) [0: passes]\n"
+         "  flash.fail=ADDR     the flash test fails at ADDR (0 too) [unset: passes]\n"
+         "  sd.code=N [0]       SD card test result: 1 status check, 2 block erase,\n"
+         "                      3 block write, 4 block read failed\n"
+         "  triggercheck.after=MS [3000]  the trigger check sees a trigger MS after\n"
+         "                      ARMTRIGGER (-1: only on demand); Trigger Out on also triggers it\n"
+         "  triggercheck.pulse=1  a trigger now (taken by the next check while armed)\n"
          "\n"
          "Fault injection (--fault may be repeated)\n"
          "  --fault KIND[=COMMAND][@N][*COUNT][:VALUE]\n"
@@ -91,6 +116,8 @@ const char* SimUsage() {
 }
 
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::string& error) {
+  // The program's unit breathes, so that the live display visibly lives.
+  o.unit.props.emplace("positions.breath", "0.5");
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char*& v) {

@@ -60,6 +60,12 @@ struct UnitState {
   Clock::time_point armByInputAt{};
   int triggerByInputAfterMs = -1;
 
+  // Diagnostics (sim/commands_diag.cpp): the output word the unit drives, and
+  // the trigger-input check that ARMTRIGGER arms.
+  int outputs = 0;
+  bool triggerCheckArmed = false;
+  Clock::time_point triggerCheckArmedAt{};
+
   std::map<std::string, std::string, std::less<>> props;
   std::string prop(std::string_view key, std::string_view fallback = "") const;
   int propInt(std::string_view key, int fallback) const;

@@ -2,6 +2,10 @@
 
 #include "core/config.h"
 #include "link/link.h"
+#include "maintenance/iocheck.h"
+#include "maintenance/live.h"
+#include "maintenance/trigger.h"
+#include "ui/screens.h"
 #include "ui/setup_page.h"
 #include "platform/paths.h"
 
@@ -109,17 +113,37 @@ void PANELCB(Station& st, Panel panel, const Event& e) {
   st.session.CurrentDataPath.clear();
 }
 
-// The loops of the pages (trigger test, I/O check, live display) run while
-// their flags are set; leaving a page clears its flag, entering one sets it.
+// Each page's loop (trigger test, I/O check, live display) runs inside this
+// call until a nested callback clears its flag; the flags of the pages that
+// were left are cleared in this order. A loop that ends because the link
+// closed has the screens follow.
 void TAB(Station& st, int page) {
   SessionState& s = st.session;
-  s.triggerTestRunning = page == kPageTriggerTest ? 1 : 0;
-  const bool diagnostics = page == kPageDiagnostics;
-  st.model.setLabel(Ctl::CHECKIOBUT, diagnostics ? "Stop" : "Check I/O");
-  s.ioCheckRunning = diagnostics ? 1 : 0;
-  const bool live = page == kPageLive;
-  st.model.setLabel(Ctl::DEMO_BUT, live ? "STOP" : "START");
-  s.demoRunning = live ? 1 : 0;
+  auto afterLoop = [&st](int rc) {
+    if (rc == -2) CtrlScreens(st);
+  };
+  if (page == kPageTriggerTest) {
+    s.triggerTestRunning = 1;
+    afterLoop(TriggerCheck(st));
+  } else {
+    s.triggerTestRunning = 0;
+  }
+  if (page == kPageDiagnostics) {
+    st.model.setLabel(Ctl::CHECKIOBUT, "Stop");
+    s.ioCheckRunning = 1;
+    afterLoop(Checkio(st));
+  } else {
+    st.model.setLabel(Ctl::CHECKIOBUT, "Check I/O");
+    s.ioCheckRunning = 0;
+  }
+  if (page == kPageLive) {
+    st.model.setLabel(Ctl::DEMO_BUT, "STOP");
+    s.demoRunning = 1;
+    afterLoop(Demo(st));
+  } else {
+    st.model.setLabel(Ctl::DEMO_BUT, "START");
+    s.demoRunning = 0;
+  }
 }
 
 }  // namespace lumvex
