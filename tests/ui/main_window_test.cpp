@@ -177,7 +177,8 @@ TEST_F(Startup, PageChangeSetsTheFlagOfItsLoopAndClearsTheOthers) {
       st.model.commit(Ctl::TAB, {EventKind::TabChanged, 3});
       seen.push_back("demo flag after " + std::to_string(st.session.demoRunning));
     } else if (calls == 2) {
-      seen.push_back("io " + std::to_string(st.session.ioCheckRunning) + " " + st.model.label(Ctl::CHECKIOBUT));
+      seen.push_back("io " + std::to_string(st.session.ioCheckRunning) + " " +
+                     st.model.label(Ctl::CHECKIOBUT));
     }
   };
   st.model.commit(Ctl::TAB, {EventKind::TabChanged, 2});
