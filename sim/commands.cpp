@@ -8,6 +8,7 @@ CommandTable DefaultCommands() {
   RegisterStatusCommands(t);
   RegisterDownloadCommands(t);
   RegisterInfoCommands(t);
+  RegisterMaintenanceCommands(t);
   return t;
 }
 

@@ -144,20 +144,9 @@ std::vector<int> intList(const std::string& s) {
 }
 
 void currentPositions(Exchange& x) {
-  Geometry g = geometry(x.unit.prop("type", "WorldSID"));
-  std::vector<int> bad = intList(x.unit.prop("leds.error"));
-  std::string list;
-  char buf[32];
-  for (int i = 1; i <= g.leds; ++i) {
-    bool error = std::find(bad.begin(), bad.end(), i) != bad.end();
-    for (int a = 0; a < g.axes; ++a) {
-      // Resting positions in mm, different per LED and axis.
-      double v = error ? 9.0 : 20.0 * a + 3.5 * i + 0.25;
-      std::snprintf(buf, sizeof buf, "%.2f,", v);
-      list += buf;
-    }
-  }
-  x.reply({std::to_string(g.leds * g.axes), list});
+  int count = 0;
+  std::string list = CurrentPositionList(x.unit, count);
+  x.reply({std::to_string(count), list});
 }
 
 void ledList(Exchange& x, const char* key, const char* fallback) {
@@ -171,6 +160,24 @@ void norFlash(Exchange& x) {
 }
 
 }  // namespace
+
+std::string CurrentPositionList(const UnitState& u, int& count) {
+  Geometry g = geometry(u.prop("type", "WorldSID"));
+  std::vector<int> bad = intList(u.prop("leds.error"));
+  std::string list;
+  char buf[32];
+  for (int i = 1; i <= g.leds; ++i) {
+    bool error = std::find(bad.begin(), bad.end(), i) != bad.end();
+    for (int a = 0; a < g.axes; ++a) {
+      // Resting positions in mm, different per LED and axis.
+      double v = error ? 9.0 : 20.0 * a + 3.5 * i + 0.25;
+      std::snprintf(buf, sizeof buf, "%.2f,", v);
+      list += buf;
+    }
+  }
+  count = g.leds * g.axes;
+  return list;
+}
 
 void RegisterInfoCommands(CommandTable& t) {
   t.add("WHO_ARE_YOU", who);

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <utility>
 
 namespace lumvex::sim {
 
@@ -516,6 +517,17 @@ std::vector<std::string> Simulator::received() {
   return received_;
 }
 
+void Simulator::captureInput(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  capture_ = on;
+  if (!on) captured_.clear();
+}
+
+std::string Simulator::capturedInput() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return std::exchange(captured_, std::string());
+}
+
 int Simulator::connectionCount() {
   std::lock_guard<std::mutex> lock(mu_);
   int n = 0;
@@ -628,6 +640,7 @@ void Simulator::serveInput(Connection& c) {
     return;
   }
   if (n < 0) return;
+  if (capture_) captured_.append(buf, static_cast<size_t>(n));
   c.in.append(buf, static_cast<size_t>(n));
   for (;;) {
     if (c.fd < 0) return;
