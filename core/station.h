@@ -28,6 +28,9 @@ struct Station {
   // per LED slot X, Y, Z of head 1, then X, Y, Z of head 2 (mm).
   std::array<std::array<double, 6>, 9> conversionStart{};
   std::string workDir = ".";  // folder of the configuration and list files
+  // Deviations (mm) of X, Y and Z that the position autocheck allows, from
+  // "AutoPosnCheck.ini" or the autocheck screen.
+  std::array<int, 3> AutoCheckLimits{};
   // What a page change starts (TAB): the trigger test, I/O check and live
   // display loops and the plot. Each module that owns one sets its entry when
   // its controls are bound; an empty entry starts nothing.
