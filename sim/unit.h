@@ -245,6 +245,7 @@ class Simulator {
   std::vector<std::string> received_;
   bool capture_ = false;
   std::string captured_;
+  std::vector<char> readBuf_;  // the serving thread's read buffer
   std::function<void(std::string_view)> log_;
   int wakePipe_[2] = {-1, -1};
   bool dropRequested_ = false;
