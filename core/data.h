@@ -115,6 +115,8 @@ struct MeasurementData {
   int RawRecordWords = 0;                        // words of each of them
   FixedBuffer<float> CalImage{kCalImageFloats};  // the calibration file read last
   int CalImageFloats = 0;                        // floats actually read into CalImage
+  // The bytes of a calibration image on its way to the unit (little-endian floats).
+  FixedBuffer<uint8_t> CalUploadBuffer{kCalImageFloats * sizeof(float)};
   ChannelCodeTables codes;
   TestIdentification ident;
   FilterWork filterWork;

@@ -32,6 +32,9 @@ struct Station {
   // the link closed it (the operator chose "Disconnect", or the link was lost
   // in the middle of a download). The link layer reports; the pages react.
   std::function<void(Station&)> refreshScreens;
+  // Deviations (mm) of X, Y and Z that the position autocheck allows, from
+  // "AutoPosnCheck.ini" or the autocheck screen.
+  std::array<int, 3> AutoCheckLimits{};
   bool quitRequested = false;
 };
 

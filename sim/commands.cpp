@@ -9,6 +9,7 @@ CommandTable DefaultCommands() {
   RegisterDownloadCommands(t);
   RegisterInfoCommands(t);
   RegisterDiagCommands(t);
+  RegisterMaintenanceCommands(t);
   return t;
 }
 

@@ -143,30 +143,19 @@ std::vector<int> intList(const std::string& s) {
 
 // A slow to-and-fro of every LED (mm), each a little out of step with the
 // others, so that the live display visibly lives.
-double breath(const Exchange& x, int led, int axis) {
-  const double amplitude = std::atof(x.unit.prop("positions.breath", "0").c_str());
+double breath(const UnitState& u, Clock::time_point now, int led, int axis) {
+  const double amplitude = std::atof(u.prop("positions.breath", "0").c_str());
   if (amplitude == 0) return 0;
-  const int period = std::max(x.unit.propInt("positions.period", 4000), 1);  // ms
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(x.now.time_since_epoch()).count();
+  const int period = std::max(u.propInt("positions.period", 4000), 1);  // ms
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   const double phase = 2 * 3.14159265358979323846 * static_cast<double>(ms % period) / period;
   return amplitude * std::sin(phase + 0.9 * led + 1.3 * axis);
 }
 
 void currentPositions(Exchange& x) {
-  Geometry g = geometry(x.unit.prop("type", "WorldSID"));
-  std::vector<int> bad = intList(x.unit.prop("leds.error"));
-  std::string list;
-  char buf[32];
-  for (int i = 1; i <= g.leds; ++i) {
-    bool error = std::find(bad.begin(), bad.end(), i) != bad.end();
-    for (int a = 0; a < g.axes; ++a) {
-      // Resting positions in mm, different per LED and axis.
-      double v = error ? 9.0 : 20.0 * a + 3.5 * i + 0.25 + breath(x, i, a);
-      std::snprintf(buf, sizeof buf, "%.2f,", v);
-      list += buf;
-    }
-  }
-  x.reply({std::to_string(g.leds * g.axes), list});
+  int count = 0;
+  std::string list = CurrentPositionList(x.unit, count, x.now);
+  x.reply({std::to_string(count), list});
 }
 
 void ledList(Exchange& x, const char* key, const char* fallback) {
@@ -180,6 +169,24 @@ void norFlash(Exchange& x) {
 }
 
 }  // namespace
+
+std::string CurrentPositionList(const UnitState& u, int& count, Clock::time_point now) {
+  Geometry g = geometry(u.prop("type", "WorldSID"));
+  std::vector<int> bad = intList(u.prop("leds.error"));
+  std::string list;
+  char buf[32];
+  for (int i = 1; i <= g.leds; ++i) {
+    bool error = std::find(bad.begin(), bad.end(), i) != bad.end();
+    for (int a = 0; a < g.axes; ++a) {
+      // Resting positions in mm, different per LED and axis.
+      double v = error ? 9.0 : 20.0 * a + 3.5 * i + 0.25 + breath(u, now, i, a);
+      std::snprintf(buf, sizeof buf, "%.2f,", v);
+      list += buf;
+    }
+  }
+  count = g.leds * g.axes;
+  return list;
+}
 
 void RegisterInfoCommands(CommandTable& t) {
   t.add("WHO_ARE_YOU", who);
