@@ -50,21 +50,31 @@ long long nowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Reads datagrams of at most `size` bytes until one read waits kDiscoveryReadMs
-// in vain, the phase limit passes, or `take` returns false (enough listed).
+// What a phase makes of one datagram.
+enum class Take {
+  Enough,  // the list is full: the phase ends
+  More,    // read on; the phase's 300 ms start again
+  Repeat,  // read on, but a datagram already taken does not keep the phase alive
+};
+
+// Reads datagrams of at most `size` bytes until kDiscoveryReadMs pass without
+// one (a repeat does not count), the phase limit passes, or `take` has enough.
 // `take` sees only the bytes received.
-template <typename Take>
-void readPhase(UdpChannel& ch, size_t size, Take&& take) {
+template <typename TakeFn>
+void readPhase(UdpChannel& ch, size_t size, TakeFn&& take) {
   unsigned char buf[kQueryReadBytes];
   size = std::min(size, sizeof buf);
   const long long end = nowMs() + kPhaseLimitMs;
-  for (bool more = true; more;) {
-    const long long left = end - nowMs();
+  long long quietEnd = nowMs() + kDiscoveryReadMs;
+  for (;;) {
+    const long long left = std::min(end, quietEnd) - nowMs();
     if (left <= 0) break;
     std::string from;
-    int n = ch.read(buf, size, static_cast<int>(std::min<long long>(kDiscoveryReadMs, left)), &from);
+    int n = ch.read(buf, size, static_cast<int>(left), &from);
     if (n < 0) break;
-    more = take(buf, static_cast<size_t>(n), from);
+    const Take t = take(buf, static_cast<size_t>(n), from);
+    if (t == Take::Enough) break;
+    if (t == Take::More) quietEnd = nowMs() + kDiscoveryReadMs;
   }
 }
 
@@ -96,7 +106,7 @@ void queryAndSetupPhases(UdpChannel& ch, const DiscoveryNetwork& net, std::vecto
       std::memcpy(u.Reply.data(), b, n);
       units.push_back(std::move(u));
     }
-    return units.size() < static_cast<size_t>(MaxFoundUnits);
+    return units.size() < static_cast<size_t>(MaxFoundUnits) ? Take::More : Take::Enough;
   });
   sendQuery(ch, SetupQueryDatagram(), net);
   readPhase(ch, kQueryReadBytes, [&](const unsigned char* b, size_t n, const std::string& from) {
@@ -108,7 +118,7 @@ void queryAndSetupPhases(UdpChannel& ch, const DiscoveryNetwork& net, std::vecto
       std::memcpy(s.bytes.data(), b, kSetupKeptBytes);
       setups.push_back(std::move(s));
     }
-    return setups.size() < static_cast<size_t>(MaxFoundUnits);
+    return setups.size() < static_cast<size_t>(MaxFoundUnits) ? Take::More : Take::Enough;
   });
 }
 
@@ -139,17 +149,19 @@ void beaconPhase(Station& st, UdpChannel* ch, std::vector<FoundUnit>& units) {
   }
   if (!ch || units.size() >= max) return;
   readPhase(*ch, kBeaconReadBytes, [&](const unsigned char* b, size_t n, const std::string& from) {
-    // A unit beacons again and again: its first beacon stands for it.
+    // A unit beacons again and again: its first beacon stands for it, and
+    // its repeats do not keep the phase going.
     const bool known = std::any_of(units.begin(), units.end(),
                                    [&](const FoundUnit& u) { return u.FoundByBeacon && u.Address == from; });
-    if (n > 5 && !known) {
+    if (known) return Take::Repeat;
+    if (n > 5) {
       FoundUnit u;
       u.Address = from.substr(0, kMaxAddressText);
       std::memcpy(u.Reply.data(), b, n);
       u.FoundByBeacon = 1;
       units.push_back(std::move(u));
     }
-    return units.size() < max;
+    return units.size() < max ? Take::More : Take::Enough;
   });
 }
 
