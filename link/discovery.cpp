@@ -92,8 +92,7 @@ void sendQuery(UdpChannel& ch, const std::array<unsigned char, 4>& q, const Disc
   ch.write(q.data(), q.size(), net.broadcast, net.queryPort);
 }
 
-// Steps 4 and 5 of the search: the units answering the query, and the setup
-// replies of those units.
+// The units answering the query, then the setup replies of those units.
 void queryAndSetupPhases(UdpChannel& ch, const DiscoveryNetwork& net, std::vector<FoundUnit>& units,
                          std::vector<SetupReply>& setups, std::string& stationAddress) {
   sendQuery(ch, QueryDatagram(), net);
@@ -122,7 +121,8 @@ void queryAndSetupPhases(UdpChannel& ch, const DiscoveryNetwork& net, std::vecto
   });
 }
 
-// Step 6 over every responder, then step 7: only units of this system stay.
+// Conflicts are marked over every responder, so that a foreign device sharing
+// a unit's bytes still marks it; then only units of this system stay.
 void markConflictsAndKeepUnits(std::vector<FoundUnit>& units, const std::vector<SetupReply>& setups) {
   for (size_t i = 0; i < units.size(); ++i)
     for (size_t j = 0; j < units.size(); ++j)
@@ -136,7 +136,7 @@ void markConflictsAndKeepUnits(std::vector<FoundUnit>& units, const std::vector<
   });
 }
 
-// Step 8: the beacons held since the channel opened and those of the wait.
+// The beacons held since the channel opened and those of the wait.
 void beaconPhase(Station& st, UdpChannel* ch, std::vector<FoundUnit>& units) {
   const size_t max = static_cast<size_t>(MaxFoundUnits);
   if (units.size() < max) {
