@@ -90,15 +90,6 @@ TEST(DiscoveryTexts, FinderMessagePresetAndAdaptorPanel) {
   EXPECT_LE(AdaptorAddresses().size(), 4u);
 }
 
-TEST(DiscoveryChecks, AdaptorIsDefaultWheneverNicToUseSaysSo) {
-  ScriptedOperator op;
-  Station st(op);
-  std::strcpy(st.ini.NicToUse.data(), "Default");
-  EXPECT_EQ(DiscoveryAdaptor(st), "");
-  std::strcpy(st.ini.NicToUse.data(), "10.0.0.1");
-  EXPECT_EQ(DiscoveryAdaptor(st), "10.0.0.1");
-}
-
 // A found list of two query units; ping answers from a script.
 struct ChangeChecks : ::testing::Test {
   void SetUp() override {
