@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/data.h"
+#include "core/discovery_state.h"
 #include "core/session.h"
 #include "core/settings.h"
 #include "platform/model.h"
@@ -24,6 +25,7 @@ struct Station {
   SessionState session;
   IniSettings ini;
   MeasurementData data;
+  DiscoveryState discovery;  // units found on the network, and where to look
   // Per-LED starting estimates of the raw conversion (the last position computed):
   // per LED slot X, Y, Z of head 1, then X, Y, Z of head 2 (mm).
   std::array<std::array<double, 6>, 9> conversionStart{};

@@ -6,6 +6,7 @@
 #include "sim/wsid_model.h"
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -63,8 +64,9 @@ int main(int argc, char** argv) {
   if (o.verbose)
     sim.setLog(
         [](std::string_view l) { std::fprintf(stderr, "%.*s\n", static_cast<int>(l.size()), l.data()); });
+  int tcpPort = o.port;
   if (o.tcp) {
-    int port = sim.listenTcp(o.bind, o.port);
+    int port = tcpPort = sim.listenTcp(o.bind, o.port);
     if (port < 0) {
       std::fprintf(stderr, "lumvex-sim: cannot listen on %s:%d\n", o.bind.c_str(), o.port);
       return 1;
@@ -78,6 +80,18 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf("pty %s\n", path.c_str());
+  }
+  std::unique_ptr<NetModule> net;
+  if (o.discovery) {
+    net = std::make_unique<NetModule>(o.net, o.tcp ? &sim : nullptr, tcpPort);
+    if (o.verbose)
+      net->setLog(
+          [](std::string_view l) { std::fprintf(stderr, "%.*s\n", static_cast<int>(l.size()), l.data()); });
+    if (!net->start()) {
+      std::fprintf(stderr, "lumvex-sim: cannot open the UDP ports at %s\n", o.bind.c_str());
+      return 1;
+    }
+    std::printf("udp %s:%d\n", o.bind.c_str(), o.net.queryPort);
   }
   std::fflush(stdout);
   sim.start();

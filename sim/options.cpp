@@ -137,6 +137,30 @@ const char* SimUsage() {
          "    long-line[:N]   reply padded to N bytes (default 3000)\n"
          "  examples: --fault stall=S@3:5000  --fault drop-at=S@2  --fault corrupt=S*0\n"
          "\n"
+         "Network discovery (UDP)\n"
+         "  --discovery         answer the station's search: the 4-byte query (30 bytes\n"
+         "                      back, bytes 28-29 the identification bytes) and the setup\n"
+         "                      query (124 bytes, \"Lumvex\" at bytes 52-57), from the --bind\n"
+         "                      address; take a new address by the 20-byte change for the\n"
+         "                      identification bytes (query port) or the 63-byte change of\n"
+         "                      a beacon unit (change port), then restart: silent for\n"
+         "                      --restart-ms, then TCP and UDP at the new address (on\n"
+         "                      loopback every 127.x.y.z address is the PC's own)\n"
+         "  --udp-listen ADDR   address whose datagrams it hears (default 0.0.0.0); beside a\n"
+         "                      station on the same PC use 127.255.255.255 and give the\n"
+         "                      station that broadcast address\n"
+         "  --query-port N      query port (default 30718)\n"
+         "  --beacon-port N     port beacons go to (default 1020)\n"
+         "  --change-port N     port of the 63-byte change (default 9999)\n"
+         "  --beacon-to ADDR    address beacons go to (default 255.255.255.255)\n"
+         "  --net-id HH:HH      identification bytes (default 4C:58)\n"
+         "  --net-mode MODE     unit (default): both queries, marked \"Lumvex\"\n"
+         "                      foreign: both queries without the mark (another device)\n"
+         "                      query-only: the query only, no setup reply\n"
+         "                      beacon-only: no query answers; beacons, 63-byte change\n"
+         "  --beacon-ms MS      send a beacon every MS ms (beacon-only: default 1000)\n"
+         "  --restart-ms MS     silent time after a new address (default 2000)\n"
+         "\n"
          "  --verbose           print every line received (>) and sent (<)\n"
          "  --help              this text\n"
          "Runs until interrupted (Ctrl-C or SIGTERM).\n";
@@ -195,6 +219,36 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
       if (!intValue(o.armAfterMs, 0, 100000000)) return false;
     } else if (a == "--trigger-after") {
       if (!intValue(o.unit.triggerByInputAfterMs, 0, 100000000)) return false;
+    } else if (a == "--discovery") {
+      o.discovery = true;
+    } else if (a == "--udp-listen") {
+      if (!value(s)) return false;
+      o.net.listen = s;
+    } else if (a == "--beacon-to") {
+      if (!value(s)) return false;
+      o.net.beaconTo = s;
+    } else if (a == "--query-port") {
+      if (!intValue(o.net.queryPort, 1, 65535)) return false;
+    } else if (a == "--beacon-port") {
+      if (!intValue(o.net.beaconPort, 1, 65535)) return false;
+    } else if (a == "--change-port") {
+      if (!intValue(o.net.changePort, 1, 65535)) return false;
+    } else if (a == "--beacon-ms") {
+      if (!intValue(o.net.beaconMs, 0, 100000000)) return false;
+    } else if (a == "--restart-ms") {
+      if (!intValue(o.net.restartMs, 0, 100000000)) return false;
+    } else if (a == "--net-id") {
+      if (!value(s)) return false;
+      if (!ParseNetId(s, o.net.id)) {
+        error = "--net-id needs two hex bytes (4C:58)";
+        return false;
+      }
+    } else if (a == "--net-mode") {
+      if (!value(s)) return false;
+      if (!ParseNetMode(s, o.net.mode)) {
+        error = std::string("--net-mode: unknown mode ") + s;
+        return false;
+      }
     } else if (a == "--set") {
       if (!value(s)) return false;
       const char* eq = std::strchr(s, '=');
@@ -215,8 +269,9 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
   }
   // Asking for help or for the calibration files serves nothing.
   if (o.help || !o.writeCalibration.empty()) return true;
-  if (!o.tcp && !o.pty) {
-    error = "--no-tcp without --pty leaves nothing to serve";
+  o.net.address = o.bind;
+  if (!o.tcp && !o.pty && !o.discovery) {
+    error = "--no-tcp without --pty or --discovery leaves nothing to serve";
     return false;
   }
   return true;

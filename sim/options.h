@@ -2,6 +2,7 @@
 // simulated unit (shared with tests that start the simulator the same way).
 #pragma once
 
+#include "sim/netmodule.h"
 #include "sim/unit.h"
 
 #include <string>
@@ -18,8 +19,10 @@ struct SimOptions {
   bool help = false;
   std::string writeCalibration;  // folder: write the calibration files and exit
   int startState = 0;
-  int armAfterMs = -1;  // ms; arm by the unit's own input (-1 never)
-  UnitState unit;       // timings, limits, props
+  int armAfterMs = -1;     // ms; arm by the unit's own input (-1 never)
+  UnitState unit;          // timings, limits, props
+  bool discovery = false;  // answer UDP discovery (net.address is taken from bind)
+  NetConfig net;
   std::vector<FaultRule> faults;
 };
 

@@ -393,6 +393,15 @@ int Simulator::listenTcp(const std::string& host, int port) {
   return bound;
 }
 
+void Simulator::closeListeners() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (int fd : listeners_) close(fd);
+    listeners_.clear();
+  }
+  wake();
+}
+
 std::string Simulator::openPty() {
   int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0) return "";

@@ -8,7 +8,8 @@
 // command name, declare it in sim/commands.h and call it from the list in
 // sim/commands.cpp. A handler reads the request, changes the UnitState and
 // answers through the Exchange (reply(), sendRaw(), expectLine(),
-// expectBytes()); framing, checksums and faults stay in the core.
+// expectBytes()); framing, checksums and faults stay in the core. The UDP
+// discovery side of a unit is its network module (sim/netmodule.h).
 #pragma once
 
 #include <array>
@@ -191,6 +192,8 @@ class Simulator {
 
   // Listens on host:port (0 = an ephemeral port). The port, or -1.
   int listenTcp(const std::string& host = "127.0.0.1", int port = 0);
+  // Stops listening (a restarting unit; listenTcp listens again).
+  void closeListeners();
   // Opens a pseudo-terminal in raw mode; its slave path, or "".
   std::string openPty();
   // Starts the serving thread (after listenTcp / openPty). false if running.

@@ -1,10 +1,14 @@
 // The lumvex-sim program: --help, an ephemeral port and a pseudo-terminal it
-// prints, a unit that answers on both, a clean stop on SIGTERM, and the
-// calibration files it writes for raw-recording units.
+// prints, a unit that answers on both, a clean stop on SIGTERM, the
+// calibration files it writes for raw-recording units, and its discovery side.
+#include "support/scripted_operator.h"
+#include "link/discovery.h"
 #include "link/link.h"
+#include "platform/operator.h"
 #include "platform/transport.h"
 #include "core/callayout.h"
 #include "sim/wsid_model.h"
+#include "support/net_units.h"
 #include "support/testing.h"
 
 #include <signal.h>
@@ -14,10 +18,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace lumvex;
@@ -83,7 +90,8 @@ TEST(SimProgram, HelpDocumentsEndpointsStatesAndFaults) {
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, p.stdoutFile)) > 0) all.append(buf, n);
   for (const char* word : {"--port", "--pty", "--state", "--arm-after", "--fault", "drop-at", "drop-bytes",
-                           "stall", "corrupt", "wrong-name", "extra-fields", "long-line"})
+                           "stall", "corrupt", "wrong-name", "extra-fields", "long-line", "--discovery",
+                           "--udp-listen", "--net-id", "--net-mode", "beacon-only", "--restart-ms"})
     EXPECT_NE(all.find(word), std::string::npos) << word;
 }
 
@@ -153,4 +161,41 @@ TEST(SimProgram, WritesTheCalibrationFileOfEachSideUnderTheDateTheUnitReports) {
   // Units that deliver positions have no calibration file; a missing folder fails.
   EXPECT_EQ(runSim("--set type=Polar --write-calibration '" + one.path() + "'"), 2);
   EXPECT_EQ(runSim("--write-calibration '" + one.file("no/such") + "'"), 1);
+}
+
+// The program's network module: found on loopback, given a new address, and
+// then serving its commands on the same TCP port at that address.
+TEST(SimProgram, AnswersDiscoveryAndMovesToItsNewAddress) {
+  const int q = lumvex::testing::FreeUdpPort();
+  ASSERT_GT(q, 0);
+  const std::string at = "127.0." + std::to_string(getpid() % 200 + 20) + ".2";
+  const std::string moved = at.substr(0, at.size() - 1) + "77";
+  SimProcess p({"--port", "0", "--bind", at, "--discovery", "--udp-listen", "127.255.255.255", "--query-port",
+                std::to_string(q), "--net-id", "0a:0b", "--restart-ms", "200"});
+  const std::string tcp = p.line();
+  ASSERT_EQ(tcp.rfind("tcp " + at + ":", 0), 0u) << tcp;
+  const int port = std::atoi(tcp.c_str() + tcp.rfind(':') + 1);
+  EXPECT_EQ(p.line(), "udp " + at + ":" + std::to_string(q));
+
+  ScriptedOperator op;
+  Station st(op);
+  std::strcpy(st.ini.NicToUse.data(), "Default");
+  st.ini.WidgetType = 1;
+  st.discovery.network.broadcast = "127.255.255.255";
+  st.discovery.network.queryPort = q;
+  st.discovery.network.ping = [](const std::string&, int) { return PingResult::NoAnswer; };
+  ASSERT_EQ(SearchForUnits(st), 1);
+  EXPECT_EQ(st.discovery.FoundUnits[0].Address, at);
+  EXPECT_EQ(st.discovery.FoundUnits[0].Reply[28], 0x0A);
+  EXPECT_EQ(st.discovery.FoundUnits[0].Reply[29], 0x0B);
+  ASSERT_EQ(ChangeUnitAddress(st, 0, moved), kChangeSent);
+
+  std::shared_ptr<Transport> t;
+  for (int i = 0; i < 100 && !t; ++i) {
+    t = Transport::openTcp(moved, port, 200);
+    if (!t) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(t) << "nothing listens at " << moved << ":" << port;
+  t->setTimeout(1000);
+  EXPECT_EQ(ask(*t, "S#").rfind("S#", 0), 0u);
 }
