@@ -114,7 +114,7 @@ struct Curve {
   uint32_t fill = colour::Transparent;
   // When set, the points are columns xColumn and yColumn of `table` (all its
   // rows) instead of x and y.
-  std::shared_ptr<const SeriesTable> table;
+  std::shared_ptr<const SeriesTable> table{};
   int xColumn = 0, yColumn = 0;
   bool trajectory = false;  // points joined in sample order (an X-Y path), not a function of x
 };

@@ -4,15 +4,12 @@
 // reference outlines with their side flips, and the page's callbacks.
 #include "ui/plot_model.h"
 
-#include "files/naming.h"
 #include "processing/filter.h"
-#include "processing/offsets.h"
+#include "support/plot_data.h"
 #include "support/unit_fixture.h"
-#include "ui/screens.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -33,29 +30,8 @@ struct PlotStation : lumvex::testing::TestStation {
     });
   }
 
-  // A data set of the unit type `typeText` in memory, laid out and named as a
-  // download leaves it: `columns` columns of `rows` samples from `start` ms.
   void load(const std::string& typeText, int columns, int rows = kRows, float start = -20) {
-    st.model.setText(Ctl::LXtype, typeText);
-    st.model.setText(Ctl::FIRMWARE, "V7.2");
-    st.session.SerialNumberText = "150";
-    ASSERT_EQ(SetupScreens(st, 0), 0);
-    BuildChannelCodes(st);
-    if (isWorldSid(st.session.DummyType)) {
-      AssignIrTraccCodes(st);
-      AssignLengthChangeCodes(st);
-    }
-    ChannelTable& t = st.data.ChannelData;
-    t.ChannelCount = columns;
-    t.SampleCount = rows;
-    st.data.StartTimeMs = start;
-    for (int i = 0; i < rows; ++i) {
-      t.at(i, 0) = static_cast<float>(start + 0.1 * i);
-      for (int c = 1; c < columns; ++c) t.at(i, c) = 20.0f + c + (i >= 150 ? 0.25f * c : 0.0f);
-    }
-    CalcChannelOffsets(st.data);
-    st.model.setText(Ctl::EXPORT_STATUS, "Downloaded Lumvex Data in Memory");
-    SetupPlotScreen(st);
+    ASSERT_TRUE(lumvex::testing::LoadPlotData(st, typeText, columns, rows, start));
   }
 
   void select(int value) {

@@ -5,6 +5,8 @@
 #include "core/startup.h"
 #include "core/station.h"
 #include "ui/layout.h"
+#include "ui/plot_model.h"
+#include "ui/qt/plot_view.h"
 #include "ui/qt/qt_operator.h"
 #include "ui/qt/station_window.h"
 
@@ -13,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,6 +25,9 @@ int main(int argc, char** argv) {
   lumvex::LoadMainLayout(st.model);
   lumvex::BindCallbacks(st);
   lumvex::qt::StationWindow window(st.model);
+  lumvex::BindPlotPage(st, [&window](const std::string& path) {
+    return lumvex::qt::SavePlotImage(window.controlWidget(lumvex::Ctl::PLOT_GRAPH), path);
+  });
   op.setParent(&window);
   window.show();
   if (lumvex::StartStation(st) != 0) return 1;
