@@ -102,6 +102,9 @@ struct SeriesTable {
   std::vector<float> values;
   int rows = 0;
   int width = 0;
+  // Smallest and largest number in each column (empty: not worked out; a
+  // column without numbers has +inf and -inf).
+  std::vector<float> lowest, highest;
   float at(int row, int col) const { return values[static_cast<size_t>(row) * width + col]; }
 };
 

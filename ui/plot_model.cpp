@@ -80,19 +80,18 @@ int sourceLedColumn(const Station& st, int col) {
   return -1;
 }
 
-struct Peaks {
-  float largest, smallest;
-};
-
-Peaks peaksOf(const SeriesTable& t, int col) {
-  float hi = -std::numeric_limits<float>::infinity(), lo = std::numeric_limits<float>::infinity();
-  const float* v = t.values.data() + col;
-  for (int r = 0; r < t.rows; ++r, v += t.width) {
-    hi = std::max(hi, *v);  // a NaN never wins either comparison
-    lo = std::min(lo, *v);
-  }
-  if (hi < lo) return {0, 0};  // no number at all
-  return {hi, lo};
+// The extent of every column in one pass over the rows.
+void findBounds(SeriesTable& t) {
+  t.lowest.assign(static_cast<size_t>(t.width), std::numeric_limits<float>::infinity());
+  t.highest.assign(static_cast<size_t>(t.width), -std::numeric_limits<float>::infinity());
+  float* lo = t.lowest.data();
+  float* hi = t.highest.data();
+  const float* v = t.values.data();
+  for (int r = 0; r < t.rows; ++r, v += t.width)
+    for (int c = 0; c < t.width; ++c) {
+      lo[c] = v[c] < lo[c] ? v[c] : lo[c];  // a NaN never wins either comparison
+      hi[c] = v[c] > hi[c] ? v[c] : hi[c];
+    }
 }
 
 // Copies `cols` of the data into a new table of rows x (cols.size() + first)
@@ -116,11 +115,16 @@ std::shared_ptr<SeriesTable> copyColumns(const Station& st, const Copy& c, bool 
   const int axes = st.data.layout.AxesPerLed;
   const float* in = data.values.data.get();
   float* o = out->values.data();
+  const int* cols = c.cols.data();
   for (int r = 0; r < out->rows; ++r, in += data.ChannelCount, o += out->width) {
     if (withTime) o[0] = in[0];
+    if (!c.subtract) {
+      for (int j = 0; j < k; ++j) o[first + j] = in[cols[j]];
+      continue;
+    }
     for (int j = 0; j < k; ++j) {
-      float v = in[c.cols[j]];
-      if (c.subtract && !(c.sources[j] >= 0 && carriesErrorCode(in + c.sources[j], axes))) v -= offsets[j];
+      float v = in[cols[j]];
+      if (!(c.sources[j] >= 0 && carriesErrorCode(in + c.sources[j], axes))) v -= offsets[j];
       o[first + j] = v;
     }
   }
@@ -151,11 +155,14 @@ void buildTimePlot(const Station& st, const PlotRequest& r, GraphState& g) {
   // The length-change channels were made at class 600 and are never filtered again.
   if ((unfilteredData(st) || ambient) && r.selection < kShoulderLength && t->rows >= 2)
     filterColumns(*t, 1, r.filterClass, t->values[t->width] - t->values[0]);
+  findBounds(*t);
   for (size_t j = 0; j < c.cols.size(); ++j) {
     const int col = static_cast<int>(j) + 1;
-    const Peaks p = peaksOf(*t, col);
+    // A curve without a single number shows 0.0 for both.
+    const bool none = !(t->lowest[col] <= t->highest[col]);
     Curve cv;
-    cv.legend = LegendText(LegendName(st, r.selection, c.cols[j]), p.largest, p.smallest);
+    cv.legend = LegendText(LegendName(st, r.selection, c.cols[j]), none ? 0 : t->highest[col],
+                           none ? 0 : t->lowest[col]);
     cv.colour = kPlotColours[j % kPlotColours.size()];
     cv.table = t;
     cv.xColumn = 0;
@@ -193,6 +200,7 @@ void buildTrajectory(const Station& st, const PlotRequest& r, PlotKind kind, Gra
   c.subtract = r.relative && st.data.AlreadyZeroed == 0;
   std::shared_ptr<SeriesTable> t = copyColumns(st, c, false);
   if (unfilteredData(st)) filterColumns(*t, 0, r.filterClass, kPathFilterIntervalMs);
+  findBounds(*t);
   for (size_t i = 0; i < paths.size(); ++i) {
     Curve cv;
     cv.legend = paths[i].legend;

@@ -18,7 +18,9 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 
 using namespace lumvex;
 using qt::PlotWidget;
@@ -241,6 +243,64 @@ class PlotViewTest : public QObject, protected testing::GuiStation<> {
     QVERIFY(g->visible());
     send(p, QEvent::MouseMove, QPoint(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);  // off the axes
     QVERIFY(p->readout().isEmpty());
+  }
+
+  void thinnedPathsDrawTheSamePixelsAsEveryPoint() {
+    // A path at rest with jitter of a fraction of a pixel, one swing out and
+    // back, a gap in the data, and rest again.
+    constexpr int n = 60000;
+    auto t = std::make_shared<SeriesTable>();
+    t->rows = n;
+    t->width = 2;
+    t->values.resize(2 * n);
+    uint32_t h = 1;
+    auto jitter = [&h] {
+      h = h * 1664525u + 1013904223u;
+      return static_cast<double>(h >> 8 & 1023) / 1023.0 - 0.5;  // -0.5 .. 0.5
+    };
+    for (int i = 0; i < n; ++i) {
+      const double a = i >= 20000 && i < 40000 ? std::sin(M_PI * (i - 20000) / 20000.0) : 0;
+      t->values[2 * i] = static_cast<float>(-90 + 50 * a + 0.1 * jitter());
+      t->values[2 * i + 1] = static_cast<float>(10 * std::sin(3 * M_PI * a) + 0.1 * jitter());
+      if (i >= 45000 && i < 45010) t->values[2 * i] = NAN;
+    }
+    GraphState g;
+    g.autoScale = false;
+    g.xMin = -100, g.xMax = -30, g.yMin = -20, g.yMax = 20;
+    Curve c;
+    c.table = t;
+    c.xColumn = 0;
+    c.yColumn = 1;
+    c.trajectory = true;
+    c.colour = 0xFF0000;
+    g.curves.push_back(c);
+    PlotWidget thin, full;
+    thin.showGraph(g, false);
+    g.curves.clear();
+    full.showGraph(g, false);
+    auto* every = new QCPCurve(full.xAxis, full.yAxis);
+    QVector<double> xs, ys;
+    for (int i = 0; i < n; ++i) xs << t->values[2 * i], ys << t->values[2 * i + 1];
+    every->setData(xs, ys);
+    every->setPen(QPen(QColor(255, 0, 0), 1));
+    every->setAntialiased(false);
+    every->removeFromLegend();
+    for (PlotWidget* p : {&thin, &full}) p->resize(700, 450);
+    for (QCPRange x : {QCPRange(-100, -30), QCPRange(-92.5, -88.5)}) {
+      for (PlotWidget* p : {&thin, &full}) {
+        p->xAxis->setRange(x);
+        p->replot();
+      }
+      const QImage a = thin.grab().toImage(), b = full.grab().toImage();
+      QCOMPARE(a.size(), QSize(700, 450));
+      int differ = 0;
+      for (int y = 0; y < a.height(); ++y)
+        for (int i = 0; i < a.width(); ++i) differ += a.pixel(i, y) != b.pixel(i, y);
+      QVERIFY2(differ == 0,
+               qPrintable(QString("%1 pixels differ at x %2 .. %3").arg(differ).arg(x.lower).arg(x.upper)));
+      const int kept = qobject_cast<QCPCurve*>(thin.plottable(0))->data()->size();
+      if (x.lower == -100) QVERIFY2(kept < n / 10, qPrintable(QString::number(kept)));
+    }
   }
 
   void savePlotWritesTheShownGraph() {

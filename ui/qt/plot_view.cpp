@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
+#include <vector>
 
 namespace lumvex::qt {
 namespace {
@@ -43,38 +45,65 @@ struct Bounds {
   bool empty() const { return !(lo <= hi); }
 };
 
-struct ColumnInfo {
-  Bounds bounds;
-  bool ascending = true;
-};
-
-// Extent and order of one column of a shared table, worked out once per draw
-// even when many curves share it (the time column of a time plot).
+// Extent of one column of a shared table, as its producer found it or else
+// worked out once per draw, even when many curves share it (the time column).
 class ColumnCache {
  public:
-  const ColumnInfo& get(const SeriesTable& t, int col) {
+  const Bounds& get(const SeriesTable& t, int col) {
     auto [it, fresh] = cache_.try_emplace({&t, col});
-    if (fresh) {
-      ColumnInfo& info = it->second;
-      float prev = -std::numeric_limits<float>::infinity();
-      for (int r = 0; r < t.rows; ++r) {
-        const float v = t.at(r, col);
-        info.bounds.add(v);
-        if (v < prev) info.ascending = false;
-        prev = v;
-      }
+    if (!fresh) return it->second;
+    Bounds& b = it->second;
+    if (t.lowest.size() == static_cast<size_t>(t.width) && t.highest.size() == t.lowest.size()) {
+      b.add(t.lowest[col]);
+      b.add(t.highest[col]);
+    } else {
+      for (int r = 0; r < t.rows; ++r) b.add(t.at(r, col));
     }
-    return it->second;
+    return b;
   }
 
  private:
-  std::map<std::pair<const SeriesTable*, int>, ColumnInfo> cache_;
+  std::map<std::pair<const SeriesTable*, int>, Bounds> cache_;
+};
+
+// Device pixels already drawn by the cut-down path, for a window of three
+// times the plot's size around it; pixels outside count as never drawn.
+class LitPixels {
+ public:
+  explicit LitPixels(const QRect& r)
+      : x0_(r.left() - r.width()),
+        y0_(r.top() - r.height()),
+        w_(3 * std::max(r.width(), 1)),
+        h_(3 * std::max(r.height(), 1)),
+        bits_((static_cast<size_t>(w_) * h_ + 63) / 64) {}
+  bool has(int x, int y) const {
+    const size_t i = index(x, y);
+    return i != kOutside && (bits_[i / 64] >> (i % 64) & 1);
+  }
+  void add(int x, int y) {
+    const size_t i = index(x, y);
+    if (i != kOutside) bits_[i / 64] |= uint64_t{1} << (i % 64);
+  }
+
+ private:
+  static constexpr size_t kOutside = ~size_t{0};
+  size_t index(int x, int y) const {
+    const int64_t cx = int64_t{x} - x0_, cy = int64_t{y} - y0_;
+    if (cx < 0 || cx >= w_ || cy < 0 || cy >= h_) return kOutside;
+    return static_cast<size_t>(cy) * w_ + static_cast<size_t>(cx);
+  }
+  int x0_, y0_, w_, h_;
+  std::vector<uint64_t> bits_;
 };
 
 // A rib path of up to 250,001 points. Curves have no adaptive sampling, so
-// before each draw the path is cut down to the points where it enters and
-// leaves each pixel: every segment that crosses from one pixel to another is
-// kept as it is, and what is dropped stayed within one pixel.
+// before each draw the path is cut down to what changes the picture. Without
+// antialiasing the plot draws each segment between its end points rounded to
+// whole pixels, so a segment between two pixels that touch (or within one)
+// lights those two pixels and no other: once both are lit it adds nothing and
+// is left out. Every segment that is drawn is one of the path's own, and a
+// path that resumes somewhere else starts a new piece after a NaN gap, so the
+// pixels drawn are exactly those of the whole path.
 class PathCurve : public QCPCurve {
  public:
   PathCurve(QCPAxis* key, QCPAxis* value, std::shared_ptr<const SeriesTable> t, int xCol, int yCol)
@@ -93,46 +122,98 @@ class PathCurve : public QCPCurve {
     bool operator==(const View& o) const { return x == o.x && y == o.y && rect == o.rect; }
   };
 
-  // Pixel of a coordinate along an axis; linear axes without a call per point.
-  struct Mapping {
-    const QCPAxis* axis;
-    double origin, scale;
-    bool linear;
-    explicit Mapping(const QCPAxis* a) : axis(a), linear(a->scaleType() == QCPAxis::stLinear) {
-      origin = a->coordToPixel(0);
-      scale = a->coordToPixel(1) - origin;
+  static constexpr int32_t kNoPixel = std::numeric_limits<int32_t>::min();  // a NaN coordinate
+  static constexpr double kFar = 1e9;  // px; beyond, a pixel only needs to stay off the plot
+
+  // Pixels of one column as the painter rounds line ends. Plain linear axes
+  // are computed here as QCPAxis::coordToPixel does, operation for operation,
+  // so that the loop has no call in it.
+  void pixelsOf(const QCPAxis* a, int col, std::vector<int32_t>& out) const {
+    const SeriesTable& t = *table_;
+    out.resize(static_cast<size_t>(t.rows));
+    const double lower = a->range().lower, size = a->range().size();
+    const QRect r = a->axisRect()->rect();
+    const bool across = a->orientation() == Qt::Horizontal;
+    const bool plain = a->scaleType() == QCPAxis::stLinear && !a->rangeReversed();
+    const double length = across ? r.width() : r.height(), start = across ? r.left() : r.bottom();
+    auto round = [](double p) {
+      p = std::clamp(p, -kFar, kFar);  // a NaN stays NaN
+      return p == p ? static_cast<int32_t>(p + std::copysign(0.5, p)) : kNoPixel;
+    };
+    const float* v = t.values.data() + col;
+    int32_t* o = out.data();
+    if (plain && across) {
+      for (int i = 0; i < t.rows; ++i, v += t.width) o[i] = round((*v - lower) / size * length + start);
+    } else if (plain) {
+      for (int i = 0; i < t.rows; ++i, v += t.width) o[i] = round(start - (*v - lower) / size * length);
+    } else {
+      for (int i = 0; i < t.rows; ++i, v += t.width) o[i] = round(a->coordToPixel(*v));
     }
-    double operator()(double v) const { return linear ? origin + scale * v : axis->coordToPixel(v); }
-  };
+  }
 
   void thin() {
     const View v{keyAxis()->range(), valueAxis()->range(), keyAxis()->axisRect()->rect()};
     if (thinned_ && v == last_) return;
     last_ = v;
     thinned_ = true;
-    const Mapping px(keyAxis()), py(valueAxis());
+    pixelsOf(keyAxis(), xCol_, px_);
+    pixelsOf(valueAxis(), yCol_, py_);
     const SeriesTable& t = *table_;
+    LitPixels lit(v.rect);
     QVector<QCPCurveData> out;
-    double cellX = std::nan(""), cellY = std::nan("");
-    int last = -1;          // the previous point
-    bool lastKept = false;  // ... and whether it is already in `out`
-    auto keep = [&](int r) { out.append(QCPCurveData(r, t.at(r, xCol_), t.at(r, yCol_))); };
+    auto point = [&](int r) { return QCPCurveData(r, t.at(r, xCol_), t.at(r, yCol_)); };
+    int prev = -1, cur = -1, piece = 0;  // previous point, last point kept, points in the piece
+    // A piece that never left its first pixel has drawn nothing: its first and
+    // last point light that pixel as the path's own segments there do.
+    auto closePiece = [&] {
+      if (piece == 1 && prev != cur && !lit.has(px_[cur], py_[cur])) out.append(point(prev));
+    };
     for (int r = 0; r < t.rows; ++r) {
-      const double x = t.at(r, xCol_), y = t.at(r, yCol_);
-      const double cx = std::floor(px(x) + 0.5), cy = std::floor(py(y) + 0.5);
-      if (cx == cellX && cy == cellY) {
-        lastKept = false;
-      } else {
-        // A new pixel (or a gap): the run in the previous pixel ends at its last point.
-        if (last >= 0 && !lastKept) keep(last);
-        keep(r);
-        lastKept = true;
+      const int32_t x = px_[r], y = py_[r];
+      if (x == kNoPixel || y == kNoPixel) {  // a gap in the data stays one
+        if (prev >= 0) {
+          closePiece();
+          out.append(QCPCurveData(r, qQNaN(), qQNaN()));
+        }
+        prev = cur = -1;
+        piece = 0;
+        continue;
       }
-      cellX = cx;
-      cellY = cy;
-      last = r;
+      if (prev < 0) {
+        out.append(point(r));
+        cur = r;
+        piece = 1;
+      } else {
+        const int32_t x0 = px_[prev], y0 = py_[prev];
+        const bool touching = std::abs(int64_t{x} - x0) <= 1 && std::abs(int64_t{y} - y0) <= 1;
+        const bool same = x == x0 && y == y0;
+        if (!same && !(touching && lit.has(x0, y0) && lit.has(x, y))) {
+          if (cur != prev) {
+            // The path went on from a point not drawn: a piece of nothing but
+            // that point is moved there, any other is ended.
+            if (piece == 1) {
+              out.back() = point(prev);
+            } else {
+              out.append(QCPCurveData(prev, qQNaN(), qQNaN()));
+              out.append(point(prev));
+            }
+            piece = 1;
+          }
+          out.append(point(r));
+          ++piece;
+          cur = r;
+          lit.add(x0, y0);
+          lit.add(x, y);
+        }
+      }
+      prev = r;
     }
-    if (last >= 0 && !lastKept) keep(last);
+    if (prev >= 0) closePiece();
+    if (out.size() >= t.rows) {
+      // Zoomed in so far that the pieces cost more than the path: all of it.
+      out.clear();
+      for (int r = 0; r < t.rows; ++r) out.append(point(r));
+    }
     data()->set(out, true);
   }
 
@@ -140,6 +221,7 @@ class PathCurve : public QCPCurve {
   int xCol_, yCol_;
   View last_{};
   bool thinned_ = false;
+  std::vector<int32_t> px_, py_;  // pixels of every point, reused from draw to draw
 };
 
 void applyLook(QCPAbstractPlottable* p, uint32_t rgb, int points) {
@@ -148,29 +230,58 @@ void applyLook(QCPAbstractPlottable* p, uint32_t rgb, int points) {
   p->setAntialiasedScatters(points <= kSmallSeries);
 }
 
+// Time histories waiting for their points: all graphs of one table are
+// filled in a single pass over its rows.
+struct PendingGraph {
+  QCPGraph* graph;
+  const Curve* curve;
+};
+
+void fillGraphs(const std::vector<PendingGraph>& pending) {
+  std::vector<const SeriesTable*> tables;
+  for (const PendingGraph& p : pending)
+    if (std::find(tables.begin(), tables.end(), p.curve->table.get()) == tables.end())
+      tables.push_back(p.curve->table.get());
+  for (const SeriesTable* t : tables) {
+    std::vector<const PendingGraph*> mine;
+    for (const PendingGraph& p : pending)
+      if (p.curve->table.get() == t) mine.push_back(&p);
+    std::vector<QVector<QCPGraphData>> pts(mine.size(), QVector<QCPGraphData>(t->rows));
+    std::vector<QCPGraphData*> out;
+    std::vector<int> xs, ys;
+    for (size_t k = 0; k < mine.size(); ++k) {
+      out.push_back(pts[k].data());
+      xs.push_back(mine[k]->curve->xColumn);
+      ys.push_back(mine[k]->curve->yColumn);
+    }
+    std::vector<char> ascending(mine.size(), 1);
+    const float* row = t->values.data();
+    for (int r = 0; r < t->rows; ++r, row += t->width)
+      for (size_t k = 0; k < mine.size(); ++k) {
+        out[k][r].key = row[xs[k]];
+        out[k][r].value = row[ys[k]];
+        if (r > 0 && out[k][r].key < out[k][r - 1].key) ascending[k] = 0;
+      }
+    // Already in time order: the container takes the points as they are.
+    for (size_t k = 0; k < mine.size(); ++k) mine[k]->graph->data()->set(pts[k], ascending[k] != 0);
+  }
+}
+
 QCPAbstractPlottable* addTableCurve(QCustomPlot& plot, const Curve& c, ColumnCache& cache, Bounds& bx,
-                                    Bounds& by) {
+                                    Bounds& by, std::vector<PendingGraph>& pending) {
   const SeriesTable& t = *c.table;
   if (c.xColumn < 0 || c.xColumn >= t.width || c.yColumn < 0 || c.yColumn >= t.width) return nullptr;
-  const ColumnInfo& xi = cache.get(t, c.xColumn);
-  bx.add(xi.bounds);
-  by.add(cache.get(t, c.yColumn).bounds);
+  bx.add(cache.get(t, c.xColumn));
+  by.add(cache.get(t, c.yColumn));
   if (c.trajectory) {
     auto* curve = new PathCurve(plot.xAxis, plot.yAxis, c.table, c.xColumn, c.yColumn);
     applyLook(curve, c.colour, t.rows);
     return curve;
   }
   QCPGraph* g = plot.addGraph();
-  QVector<QCPGraphData> pts(t.rows);
-  QCPGraphData* o = pts.data();
-  for (int r = 0; r < t.rows; ++r) {
-    o[r].key = t.at(r, c.xColumn);
-    o[r].value = t.at(r, c.yColumn);
-  }
-  // Already in time order (checked once per table): the container shares the points unsorted.
-  g->data()->set(pts, xi.ascending);
   g->setAdaptiveSampling(true);
   applyLook(g, c.colour, t.rows);
+  pending.push_back({g, &c});
   return g;
 }
 
@@ -356,9 +467,10 @@ void PlotWidget::showGraph(const GraphState& g, bool repaint) {
   ColumnCache cache;
   Bounds bx, by;
   bool anyLegend = false;
+  std::vector<PendingGraph> pending;
   for (const Curve& c : g.curves) {
     QCPAbstractPlottable* p =
-        c.table ? addTableCurve(*this, c, cache, bx, by) : addVectorCurve(*this, c, bx, by);
+        c.table ? addTableCurve(*this, c, cache, bx, by, pending) : addVectorCurve(*this, c, bx, by);
     if (!p) continue;
     p->setName(toQString(c.legend));
     if (c.legend.empty()) p->removeFromLegend();
@@ -366,6 +478,7 @@ void PlotWidget::showGraph(const GraphState& g, bool repaint) {
     // The outline is no measurement: the read-out passes it by.
     if (!c.table && c.trajectory) p->setProperty(kOutlineProperty, true);
   }
+  fillGraphs(pending);
   legend->setVisible(anyLegend);
   if (g.autoScale) {
     const bool path = !g.curves.empty() && g.curves.back().trajectory;
