@@ -116,21 +116,32 @@ std::shared_ptr<SeriesTable> copyColumns(const Station& st, const Copy& c, bool 
   const float* in = data.values.data.get();
   float* o = out->values.data();
   const int* cols = c.cols.data();
+  // The extents are found on the way (a filter finds them again).
+  out->lowest.assign(static_cast<size_t>(out->width), std::numeric_limits<float>::infinity());
+  out->highest.assign(static_cast<size_t>(out->width), -std::numeric_limits<float>::infinity());
+  float* lo = out->lowest.data();
+  float* hi = out->highest.data();
+  auto put = [lo, hi](float* row, int col, float v) {
+    row[col] = v;
+    lo[col] = v < lo[col] ? v : lo[col];  // a NaN never wins either comparison
+    hi[col] = v > hi[col] ? v : hi[col];
+  };
   for (int r = 0; r < out->rows; ++r, in += data.ChannelCount, o += out->width) {
-    if (withTime) o[0] = in[0];
+    if (withTime) put(o, 0, in[0]);
     if (!c.subtract) {
-      for (int j = 0; j < k; ++j) o[first + j] = in[cols[j]];
+      for (int j = 0; j < k; ++j) put(o, first + j, in[cols[j]]);
       continue;
     }
     for (int j = 0; j < k; ++j) {
       float v = in[cols[j]];
       if (!(c.sources[j] >= 0 && carriesErrorCode(in + c.sources[j], axes))) v -= offsets[j];
-      o[first + j] = v;
+      put(o, first + j, v);
     }
   }
   return out;
 }
 
+// Filters the columns from firstColumn on and finds their extents again.
 void filterColumns(SeriesTable& t, int firstColumn, int cfc, float intervalMs) {
   // A zero, negative or missing interval would make the section blow up or
   // flatten the series: such a plot is drawn unfiltered.
@@ -138,6 +149,7 @@ void filterColumns(SeriesTable& t, int firstColumn, int cfc, float intervalMs) {
   std::vector<int> lanes;
   for (int c = firstColumn; c < t.width; ++c) lanes.push_back(c);
   ButfiltColumns(t.values.data(), t.width, lanes, t.rows, cfc, intervalMs);
+  findBounds(t);
 }
 
 bool unfilteredData(const Station& st) { return st.data.codes.DataFilterCode == '0'; }
@@ -155,7 +167,6 @@ void buildTimePlot(const Station& st, const PlotRequest& r, GraphState& g) {
   // The length-change channels were made at class 600 and are never filtered again.
   if ((unfilteredData(st) || ambient) && r.selection < kShoulderLength && t->rows >= 2)
     filterColumns(*t, 1, r.filterClass, t->values[t->width] - t->values[0]);
-  findBounds(*t);
   for (size_t j = 0; j < c.cols.size(); ++j) {
     const int col = static_cast<int>(j) + 1;
     // A curve without a single number shows 0.0 for both.
@@ -200,7 +211,6 @@ void buildTrajectory(const Station& st, const PlotRequest& r, PlotKind kind, Gra
   c.subtract = r.relative && st.data.AlreadyZeroed == 0;
   std::shared_ptr<SeriesTable> t = copyColumns(st, c, false);
   if (unfilteredData(st)) filterColumns(*t, 0, r.filterClass, kPathFilterIntervalMs);
-  findBounds(*t);
   for (size_t i = 0; i < paths.size(); ++i) {
     Curve cv;
     cv.legend = paths[i].legend;
