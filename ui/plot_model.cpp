@@ -24,7 +24,6 @@ enum : int {
   kRibs13X = 4,
   kRibs46Z = 9,
   kWsAmbient = 10,
-  kUncorrectedIrt = 11,
   kShoulderLength = 13,
   kAbdomenLength = 15,
   kRib1XY = 16,
@@ -78,6 +77,13 @@ int sourceLedColumn(const Station& st, int col) {
   if (col >= 61 && col <= 72) return 1 + 3 * (3 * ((col - 61) % 6) + 1);
   if (col >= 73 && col <= 90) return 1 + 3 * (col - 73);
   return -1;
+}
+
+// The LED column of the error-code test, -1 when the LED's coordinates do not
+// all lie within the rows in memory.
+int errorTestColumn(const Station& st, int ledColumn) {
+  const int last = ledColumn + st.data.layout.AxesPerLed - 1;
+  return ledColumn >= 1 && last < std::min(st.data.ChannelData.ChannelCount, kMaxChannels) ? ledColumn : -1;
 }
 
 // The extent of every column in one pass over the rows.
@@ -161,7 +167,7 @@ void buildTimePlot(const Station& st, const PlotRequest& r, GraphState& g) {
   Copy c;
   c.cols = TimeColumns(st, r.selection);
   if (c.cols.empty()) return;
-  for (int col : c.cols) c.sources.push_back(ambient ? -1 : sourceLedColumn(st, col));
+  for (int col : c.cols) c.sources.push_back(ambient ? -1 : errorTestColumn(st, sourceLedColumn(st, col)));
   c.subtract = r.relative && (ambient || st.data.AlreadyZeroed == 0);
   std::shared_ptr<SeriesTable> t = copyColumns(st, c, true);
   // The length-change channels were made at class 600 and are never filtered again.
@@ -205,7 +211,7 @@ void buildTrajectory(const Station& st, const PlotRequest& r, PlotKind kind, Gra
   const int axes = st.data.layout.AxesPerLed;
   for (const PathColumns& p : paths) {
     c.cols.insert(c.cols.end(), {p.horizontal, p.vertical});
-    c.sources.insert(c.sources.end(), 2, 1 + axes * p.led);
+    c.sources.insert(c.sources.end(), 2, errorTestColumn(st, 1 + axes * p.led));
   }
   // Data exported relative is never made relative a second time.
   c.subtract = r.relative && st.data.AlreadyZeroed == 0;

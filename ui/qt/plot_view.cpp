@@ -270,7 +270,9 @@ void fillGraphs(const std::vector<PendingGraph>& pending) {
 QCPAbstractPlottable* addTableCurve(QCustomPlot& plot, const Curve& c, ColumnCache& cache, Bounds& bx,
                                     Bounds& by, std::vector<PendingGraph>& pending) {
   const SeriesTable& t = *c.table;
-  if (c.xColumn < 0 || c.xColumn >= t.width || c.yColumn < 0 || c.yColumn >= t.width) return nullptr;
+  if (c.xColumn < 0 || c.xColumn >= t.width || c.yColumn < 0 || c.yColumn >= t.width || t.rows < 0 ||
+      t.values.size() < static_cast<size_t>(t.rows) * static_cast<size_t>(t.width))
+    return nullptr;
   bx.add(cache.get(t, c.xColumn));
   by.add(cache.get(t, c.yColumn));
   if (c.trajectory) {
