@@ -246,11 +246,12 @@ void fillGraphs(const std::vector<PendingGraph>& pending) {
     std::vector<const PendingGraph*> mine;
     for (const PendingGraph& p : pending)
       if (p.curve->table.get() == t) mine.push_back(&p);
-    std::vector<QVector<QCPGraphData>> pts(mine.size(), QVector<QCPGraphData>(t->rows));
+    std::vector<QVector<QCPGraphData>> pts;  // one buffer each: a shared one would be copied on write
     std::vector<QCPGraphData*> out;
     std::vector<int> xs, ys;
+    pts.reserve(mine.size());
     for (size_t k = 0; k < mine.size(); ++k) {
-      out.push_back(pts[k].data());
+      out.push_back(pts.emplace_back(t->rows).data());
       xs.push_back(mine[k]->curve->xColumn);
       ys.push_back(mine[k]->curve->yColumn);
     }
