@@ -34,6 +34,9 @@ struct Station {
   // the link closed it (the operator chose "Disconnect", or the link was lost
   // in the middle of a download). The link layer reports; the pages react.
   std::function<void(Station&)> refreshScreens;
+  // Set by a front end that draws: writes the Plot page's graph, as it is
+  // shown, to an image file (PNG, PDF or SVG by the extension). 0 on success.
+  std::function<int(const std::string& path)> savePlotImage;
   // Deviations (mm) of X, Y and Z that the position autocheck allows, from
   // "AutoPosnCheck.ini" or the autocheck screen.
   std::array<int, 3> AutoCheckLimits{};

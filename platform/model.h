@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,6 +103,19 @@ struct Cell {
   int choiceIndex = -1;
 };
 
+// Rows of `width` single-precision values shared by the curves of one plot:
+// a plot of 250,001-point curves hands its series to the front ends by
+// reference instead of copying them into every curve.
+struct SeriesTable {
+  std::vector<float> values;
+  int rows = 0;
+  int width = 0;
+  // Smallest and largest number in each column (empty: not worked out; a
+  // column without numbers has +inf and -inf).
+  std::vector<float> lowest, highest;
+  float at(int row, int col) const { return values[static_cast<size_t>(row) * width + col]; }
+};
+
 struct Curve {
   std::string legend;
   std::vector<double> x, y;
@@ -109,6 +123,11 @@ struct Curve {
   bool points = false;              // drawn as markers (ovals, outlines) instead of a line
   double markerW = 0, markerH = 0;  // marker half sizes in axis units, 0 = default
   uint32_t fill = colour::Transparent;
+  // When set, the points are columns xColumn and yColumn of `table` (all its
+  // rows) instead of x and y.
+  std::shared_ptr<const SeriesTable> table{};
+  int xColumn = 0, yColumn = 0;
+  bool trajectory = false;  // points joined in sample order (an X-Y path), not a function of x
 };
 
 struct GraphState {

@@ -6,6 +6,7 @@
 #include "ui/diagnostics_page.h"
 #include "ui/export_page.h"
 #include "ui/main_window.h"
+#include "ui/plot_model.h"
 #include "ui/screens.h"
 #include "ui/setup_page.h"
 
@@ -87,6 +88,7 @@ void BindCallbacks(Station& st) {
   bindRecording(st);
   bindDiagnostics(st);
   bindExport(st);
+  BindPlotPage(st);
 }
 
 }  // namespace lumvex

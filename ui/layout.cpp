@@ -178,6 +178,7 @@ void layoutPlot(Model& m) {
   toggle(m, Ctl::REL_ABS_SWITCH, "Plot Values", "Absolute", "Relative");
   m.setLabel(Ctl::PLOTHELP, "Help");
   m.setLabel(Ctl::FILESELECT, "Read Data File");
+  m.setLabel(Ctl::PLOT_SAVE, "Save Plot...");
 }
 
 void layoutLive(Model& m) {
@@ -377,6 +378,7 @@ const std::vector<LayoutGroup>& MainLayoutGroups() {
       // Page 1
       {Panel::Plot, 0, "", {PLOT_GRAPH}},
       {Panel::Plot, 1, "", {PLOT_SOURCE, PLOTDATA, PLOTFILTER, REL_ABS_SWITCH, FILESELECT, PLOTHELP}},
+      {Panel::Plot, 1, "", {PLOT_SAVE}},
       // Page 2
       {Panel::Live, 0, "", {LIVE_GRAPH}},
       {Panel::Live, 1, "", {DEMO_BUT, DEMO_DIR_SW, COORD_SYS_SW, DEMOHELP}},

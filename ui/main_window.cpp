@@ -5,6 +5,7 @@
 #include "maintenance/iocheck.h"
 #include "maintenance/live.h"
 #include "maintenance/trigger.h"
+#include "ui/plot_model.h"
 #include "ui/screens.h"
 #include "ui/setup_page.h"
 #include "platform/paths.h"
@@ -144,6 +145,7 @@ void TAB(Station& st, int page) {
     st.model.setLabel(Ctl::DEMO_BUT, "START");
     s.demoRunning = 0;
   }
+  if (page == pageIndex(Panel::Plot)) PlotData(st);
 }
 
 }  // namespace lumvex

@@ -18,6 +18,7 @@
 #include "processing/derived.h"
 #include "processing/rawconv.h"
 #include "ui/export_page.h"
+#include "ui/plot_model.h"
 #include "ui/screens.h"
 
 #include <algorithm>
@@ -358,6 +359,7 @@ int GetLumvexData(Station& st) {
   if (worldSid) IRTraccCalcs(st);
   if (d.StartTimeMs <= -10 || d.ChannelData.SampleCount >= 100) CalcChannelOffsets(d);
   if (worldSid) LengthCalcs(st);
+  SetupPlotScreen(st);
   SetupExportScreen(st);
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "ui/qt/graph_view.h"
 #include "ui/qt/lamp.h"
+#include "ui/qt/plot_view.h"
 #include "ui/qt/text.h"
 
 #include <QApplication>
@@ -546,7 +547,10 @@ std::unique_ptr<ControlView> makeControlView(Model& m, Ctl c, const CommitFn& co
         v = std::make_unique<GaugeView>(m, c, commit, parent);
         break;
       case CtlKind::Graph:
-        v = std::make_unique<GraphView>(m, c, commit, parent);
+        if (c == Ctl::PLOT_GRAPH)
+          v = makePlotView(m, c, commit, parent);
+        else
+          v = std::make_unique<GraphView>(m, c, commit, parent);
         break;
       case CtlKind::Label:
         v = std::make_unique<LabelView>(m, c, commit, parent, false);

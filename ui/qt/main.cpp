@@ -5,6 +5,7 @@
 #include "ui/callbacks.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
+#include "ui/qt/plot_view.h"
 #include "ui/qt/qt_operator.h"
 #include "ui/qt/station_window.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
   lumvex::LoadMainLayout(st.model);
   lumvex::BindCallbacks(st);
   lumvex::qt::StationWindow window(st.model);
+  st.savePlotImage = [&window](const std::string& path) {
+    return lumvex::qt::SavePlotImage(window.controlWidget(lumvex::Ctl::PLOT_GRAPH), path);
+  };
   op.setParent(&window);
   window.show();
   if (lumvex::StartStation(st) != 0) return 1;
