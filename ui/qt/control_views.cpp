@@ -108,6 +108,8 @@ class ToggleView : public ControlView {
 
 // ---------------------------------------------------------------- values
 
+constexpr int kMaxIndicatorWidth = 640;  // px
+
 class TextView : public ControlView {
  public:
   TextView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent) : ControlView(m, c) {
@@ -132,6 +134,13 @@ class TextView : public ControlView {
     edit_->setReadOnly(k.indicator);
     QString t = toDisplay(k.text);
     if (edit_->text() != t) edit_->setText(t);
+    // A field the station writes shows its whole text: it widens to the
+    // longest text it has held (never narrowing, so the page does not jump).
+    if (k.indicator) {
+      const int want =
+          edit_->fontMetrics().horizontalAdvance(t) + 4 * edit_->fontMetrics().averageCharWidth();
+      if (want > edit_->minimumWidth()) edit_->setMinimumWidth(std::min(want, kMaxIndicatorWidth));
+    }
     QPalette pal = edit_->palette();
     pal.setColor(QPalette::Base,
                  toQColor(k.background == colour::Transparent ? colour::White : k.background));
