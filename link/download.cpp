@@ -44,21 +44,6 @@ bool windowAccepted(Station& st) {
   return refusal == nullptr;
 }
 
-// The status timer polls the unit while it is ready; a poll sent while the
-// reply and records come in would take record bytes for its answer and put its
-// own reply into the stream. The timer is held off for the whole exchange and
-// runs again afterwards, unless the session was closed meanwhile.
-struct TimerHold {
-  Station& st;
-  bool wasRunning;
-  explicit TimerHold(Station& s) : st(s), wasRunning(s.model.timerRunning()) {
-    st.model.setTimerRunning(false);
-  }
-  ~TimerHold() {
-    if (wasRunning && st.session.linkHandle && st.session.unitStatus >= 0) st.model.setTimerRunning(true);
-  }
-};
-
 struct LineModeGuard {
   Station& st;
   bool active = false;
@@ -107,7 +92,7 @@ int receiveRecords(Station& st, long records, long words) {
 
 int Download(Station& st, int mode) {
   if (!windowAccepted(st)) return -1;
-  TimerHold hold(st);
+  StatusTimerHold hold(st);  // a poll must not land in the reply and record stream
   const int start = st.model.intValue(Ctl::DL_START_TIME);
   const int stop = st.model.intValue(Ctl::DL_STOP_TIME);
   const char* name = mode == DownloadProcessed ? "DUMPBINA" : "RAWDUMP";
@@ -167,10 +152,7 @@ int Download(Station& st, int mode) {
   if (rc == -2) {
     // The link went during the stream: close it as any command would and show
     // the disconnected screen (no status poll runs while data are held).
-    Disconnect(st);
-    st.ui->message("Communication Error",
-                   "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or "
-                   "reboot the Lumvex");
+    LinkLost(st);
     if (st.refreshScreens) st.refreshScreens(st);
     return -1;
   }

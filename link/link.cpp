@@ -188,8 +188,7 @@ int sendRcv(Station& st, std::string& buffer) {
   }
   if (s == IoStatus::Ok) return 0;
   if (s == IoStatus::Lost) {
-    Disconnect(st);
-    st.ui->message(kLostTitle, kLostText);
+    LinkLost(st);
     return -2;
   }
   if (st.ui->twoButton(kLostTitle, kErrorText, "Continue", "Disconnect") == 2) {
@@ -203,6 +202,11 @@ int sendRcv(Station& st, std::string& buffer) {
     link->clear();
   }
   return -1;
+}
+
+void LinkLost(Station& st) {
+  Disconnect(st);
+  st.ui->message(kLostTitle, kLostText);
 }
 
 int Parser(std::string_view expectedName, std::string_view reply, std::string& first, std::string& second,

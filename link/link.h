@@ -35,6 +35,10 @@ void Disconnect(Station& st);
 // follow (Station::refreshScreens).
 int sendRcv(Station& st, std::string& buffer);
 
+// A link lost in the middle of an exchange: closes it and tells the operator
+// ("Communication Error").
+void LinkLost(Station& st);
+
 // Splits a reply into its two data fields and checks name and checksum.
 // 0 when well formed, -1 otherwise. Fields longer than their capacity fail.
 int Parser(std::string_view expectedName, std::string_view reply, std::string& first, std::string& second,
@@ -63,6 +67,26 @@ int ReadLine(Station& st, std::string& line, size_t max);
 void ClearLink(Station& st);
 // True while a link is open.
 bool LinkOpen(const Station& st);
+
+// Holds the status timer off while it lives: a poll fired from the events a
+// long exchange lets run (a download, an upload) would take the exchange's
+// bytes for its answer and put its own reply into the stream. The timer runs
+// again afterwards if it ran before, unless the session was closed meanwhile.
+class StatusTimerHold {
+ public:
+  explicit StatusTimerHold(Station& st) : st_(st), wasRunning_(st.model.timerRunning()) {
+    st_.model.setTimerRunning(false);
+  }
+  ~StatusTimerHold() {
+    if (wasRunning_ && LinkOpen(st_) && st_.session.unitStatus >= 0) st_.model.setTimerRunning(true);
+  }
+  StatusTimerHold(const StatusTimerHold&) = delete;
+  StatusTimerHold& operator=(const StatusTimerHold&) = delete;
+
+ private:
+  Station& st_;
+  bool wasRunning_;
+};
 
 // Splits "host", "host:port", "[v6]:port" into host and port; the port stays
 // `port` when none is given. false when the port is not a number 1..65535.

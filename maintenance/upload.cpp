@@ -24,31 +24,6 @@ constexpr char kLoadErrorTitle[] = "Program File Load ERROR";
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-// The status timer's poll would take part of an upload's answer for its own:
-// it is held off for the upload and runs again afterwards, unless the session
-// was closed meanwhile.
-struct TimerHold {
-  Station& st;
-  bool wasRunning;
-  explicit TimerHold(Station& s) : st(s), wasRunning(s.model.timerRunning()) {
-    st.model.setTimerRunning(false);
-  }
-  ~TimerHold() {
-    if (wasRunning && LinkOpen(st) && st.session.unitStatus >= 0) st.model.setTimerRunning(true);
-  }
-  TimerHold(const TimerHold&) = delete;
-  TimerHold& operator=(const TimerHold&) = delete;
-};
-
-// A data stream lost its link: close it as any command would and say so.
-void linkLost(Station& st) {
-  Disconnect(st);
-  st.ui->message(
-      "Communication Error",
-      "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or reboot the "
-      "Lumvex");
-}
-
 // Size of a file in bytes, -1 when it cannot be examined.
 long long fileSize(const std::string& path) {
   struct stat sb {};
@@ -107,7 +82,7 @@ bool loadBinary(Station& st, const std::string& path) {
   if (rc == 0) rc = awaitAnswer(st, line, kUploadReplyBytes);
   SetLinkTimeout(st, kRestingTimeoutMs);
   if (rc == -2) {
-    linkLost(st);
+    LinkLost(st);
     return false;
   }
   if (rc != 0) ClearLink(st);  // the rest of a stopped transfer's answer, if any
@@ -177,7 +152,7 @@ bool loadText(Station& st, const std::string& path) {
     st.model.setVisible(Ctl::LOADERMSG, false);
   }
   if (rc == -2) {
-    linkLost(st);
+    LinkLost(st);
     return false;
   }
   // No answer at all is no success either.
@@ -188,7 +163,7 @@ bool loadText(Station& st, const std::string& path) {
     if (rc == 0 && Contains(line, "LOADER_DONE")) break;
   }
   if (rc == -2) {
-    linkLost(st);
+    LinkLost(st);
     return false;
   }
   if (failed) {
@@ -228,7 +203,7 @@ int Loader(Station& st, int* loaded) {
   ManualArmCtrl(st, 0);
   int result = -1;
   {
-    TimerHold hold(st);
+    StatusTimerHold hold(st);
     FileRequest req;
     req.title = " Select Lumvex Firmware File";
     req.filter = "*.*";
@@ -252,7 +227,7 @@ int SendCal(Station& st, int byteCount, int side, int answerTimeoutMs) {
     unsigned sum = 0;
     for (size_t i = 0; i < n; ++i) sum += data[i];
     sum %= 256;
-    TimerHold hold(st);
+    StatusTimerHold hold(st);
     std::string line = CommandFrame(std::string(side == 1 ? "CALLOADRIGHT#" : "CALLOADLEFT#") +
                                     std::to_string(n) + "#" + std::to_string(sum) + "#");
     // The first answer's content is not examined; only a closed link stops here.
@@ -264,7 +239,7 @@ int SendCal(Station& st, int byteCount, int side, int answerTimeoutMs) {
       if (rc == 0) rc = awaitAnswer(st, reply, kUploadReplyBytes);
       SetLinkTimeout(st, kRestingTimeoutMs);
       if (rc == -2) {
-        linkLost(st);
+        LinkLost(st);
       } else {
         if (rc != 0) ClearLink(st);
         if (rc != 0 || Parser("CALLOAD", reply, field, second) != 0) field.clear();
