@@ -14,8 +14,9 @@
 namespace lumvex::cli {
 
 struct CliOptions {
-  std::string host;    // --host ADDR[:PORT]
-  std::string serial;  // --serial COMn
+  std::string host;     // --host ADDR[:PORT]
+  std::string serial;   // --serial COMn
+  std::string workDir;  // --workdir DIR ("" = the usual choice, core/workdir.h)
   bool port1066 = false;
   bool yes = false;               // --yes: answer questions Yes / Continue
   int timeoutMs = 0;              // --timeout MS: resting link time-out (0 = the usual 2000 ms)

@@ -1,6 +1,7 @@
 // lumvex-cli: the station without a screen. Global options choose the link,
 // a subcommand says what to do; messages go to stderr as "TITLE: text".
 #include "cli/cli.h"
+#include "core/workdir.h"
 #include "ui/callbacks.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -14,10 +15,14 @@ namespace {
 
 void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
   std::fputs(
-      "usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
-      "Runs the station's operations without a screen, reading the configuration files\n"
-      "from the working directory. Messages go to stderr as \"TITLE: text\"; questions are\n"
-      "never waited for (the Communication Error box is answered \"Disconnect\").\n"
+      "Usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n\n"
+      "Runs the station's operations without a screen. Messages go to stderr as\n"
+      "\"TITLE: text\"; questions are never waited for (the Communication Error box is\n"
+      "answered \"Disconnect\").\n"
+      "The configuration and list files (Lumvex_8_0.ini, reinit.txt, calibration files,\n"
+      "...) are read from the working folder: --workdir DIR, else the current folder when\n"
+      "it holds Lumvex_8_0.ini, else $XDG_DATA_HOME/lumvex (~/.local/share/lumvex),\n"
+      "made from the installed templates on first use.\n"
       "\n"
       "options\n"
       "  --host ADDR[:PORT]  unit on TCP (port 3000 unless given)\n"
@@ -25,6 +30,8 @@ void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
       "  --serial COMn       unit on serial port COMn (see LUMVEX_SERIAL_PORTS)\n"
       "  --timeout MS        resting link time-out (default 2000)\n"
       "  --yes               answer Yes / Continue to questions\n"
+      "  --workdir DIR       the working folder (see above)\n"
+      "  --version           the program's version\n"
       "\n"
       "commands\n",
       stdout);
@@ -46,7 +53,10 @@ int main(int argc, char** argv) {
     } else if (a == "--help" || a == "-h") {
       usage(cmds);
       return 0;
-    } else if (a == "--host" || a == "--serial" || a == "--timeout") {
+    } else if (a == "--version") {
+      std::printf("lumvex-cli %s\n", LUMVEX_VERSION);
+      return 0;
+    } else if (a == "--host" || a == "--serial" || a == "--timeout" || a == "--workdir") {
       const char* v = value();
       if (!v) {
         std::fprintf(stderr, "lumvex-cli: %s needs a value\n", a.c_str());
@@ -55,6 +65,7 @@ int main(int argc, char** argv) {
       if (a == "--host") opt.host = v;
       if (a == "--serial") opt.serial = v;
       if (a == "--timeout") opt.timeoutMs = std::atoi(v);
+      if (a == "--workdir") opt.workDir = v;
     } else if (a == "--port1066") {
       opt.port1066 = true;
     } else if (a == "--yes") {
@@ -79,12 +90,20 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  std::string error;
+  const std::string workDir = PrepareWorkDir(opt.workDir, TemplatesFolder(), error);
+  if (workDir.empty()) {
+    std::fprintf(stderr, "lumvex-cli: %s\n", error.c_str());
+    return 1;
+  }
+
   ConsoleOperator op;
   op.assumeYes = opt.yes;
   op.defaultButton = "Disconnect";
   op.quiet = false;
   // Heap: the station's buffers are large.
   auto st = std::make_unique<Station>(op);
+  st->workDir = workDir;
   // The same window model as the GUI: captions, entries and starting states.
   LoadMainLayout(st->model);
   BindCallbacks(*st);

@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumvex-sim: %s\n(see lumvex-sim --help)\n", error.c_str());
     return 2;
   }
+  if (o.version) {
+    std::printf("lumvex-sim %s\n", LUMVEX_VERSION);
+    return 0;
+  }
   if (o.help) {
     std::fputs(SimUsage(), stdout);
     return 0;

@@ -18,7 +18,7 @@ bool toInt(const char* s, int& v) {
 }  // namespace
 
 const char* SimUsage() {
-  return "usage: lumvex-sim [options]\n"
+  return "Usage: lumvex-sim [options]\n\n"
          "A simulated measurement unit for the station. It answers the command lines of\n"
          "the unit's protocol over TCP (loopback by default) and/or a pseudo-terminal.\n"
          "\n"
@@ -163,6 +163,7 @@ const char* SimUsage() {
          "\n"
          "  --verbose           print every line received (>) and sent (<)\n"
          "  --help              this text\n"
+         "  --version           the program's version\n"
          "Runs until interrupted (Ctrl-C or SIGTERM).\n";
 }
 
@@ -191,6 +192,8 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
     const char* s = nullptr;
     if (a == "--help" || a == "-h") {
       o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
     } else if (a == "--port") {
       if (!intValue(o.port, 0, 65535)) return false;
     } else if (a == "--bind") {
@@ -268,7 +271,7 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::stri
     }
   }
   // Asking for help or for the calibration files serves nothing.
-  if (o.help || !o.writeCalibration.empty()) return true;
+  if (o.help || o.version || !o.writeCalibration.empty()) return true;
   o.net.address = o.bind;
   if (!o.tcp && !o.pty && !o.discovery) {
     error = "--no-tcp without --pty or --discovery leaves nothing to serve";

@@ -17,6 +17,7 @@ struct SimOptions {
   bool pty = false;
   bool verbose = false;
   bool help = false;
+  bool version = false;          // --version
   std::string writeCalibration;  // folder: write the calibration files and exit
   int startState = 0;
   int armAfterMs = -1;     // ms; arm by the unit's own input (-1 never)

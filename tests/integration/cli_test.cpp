@@ -164,7 +164,9 @@ TEST(Cli, FailedConfigurationReadExitsNonZeroBeforeTheCommand) {
   lumvex::testing::TempDir missing;
   installConfiguration(missing);
   std::filesystem::remove(missing.file("Lumvex_8_0.ini"));
-  r = runCli(missing, u.host() + " status");
+  // Named as the working folder, a folder without the configuration is not
+  // replaced by the user's own.
+  r = runCli(missing, "--workdir . " + u.host() + " status");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("Aborting"), std::string::npos) << r.err;
 }

@@ -16,8 +16,9 @@ void installConfiguration(const TempDir& dir) {
 CliRun runCli(const TempDir& dir, const std::string& args, Stderr stderrTo, const std::string& shell) {
   const std::string errFile = dir.file("stderr.txt");
   const std::string redirect = stderrTo == Stderr::IntoOut ? " 2>&1" : " 2>'" + errFile + "'";
-  const std::string cmd =
-      "cd '" + dir.path() + "' && " + shell + " '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + redirect;
+  const std::string cmd = "cd '" + dir.path() + "' && export HOME='" + dir.path() +
+                          "' && unset XDG_DATA_HOME && " + shell +
+                          " '" LUMVEX_BINARY_DIR "/cli/lumvex-cli' " + args + redirect;
   CliRun r;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;

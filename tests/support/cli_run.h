@@ -22,8 +22,9 @@ enum class Stderr { Apart, IntoOut };
 // Copies the configuration files installed beside the program into dir.
 void installConfiguration(const TempDir& dir);
 
-// Runs lumvex-cli with args in the working folder dir; `shell` runs first in
-// the same shell (e.g. a ulimit). Kept apart, stderr passes through the file
+// Runs lumvex-cli with args in the working folder dir, which is also its home
+// folder (so nothing outside dir is ever made); `shell` runs first in the
+// same shell (e.g. a ulimit). Kept apart, stderr passes through the file
 // "stderr.txt" in dir.
 CliRun runCli(const TempDir& dir, const std::string& args, Stderr stderrTo = Stderr::Apart,
               const std::string& shell = "");

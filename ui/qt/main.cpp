@@ -1,7 +1,8 @@
-// lumvex-station: the desktop station with its Qt window. Run it in the folder
-// that holds the configuration files. Exits 0 after an orderly close, 1 when
-// the start-up failed (the configuration could not be read).
+// lumvex-station: the desktop station with its Qt window. Exits 0 after an
+// orderly close, 1 when the start-up failed (no working folder, or the
+// configuration could not be read), 2 for a bad argument.
 #include "core/station.h"
+#include "core/workdir.h"
 #include "ui/callbacks.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -12,15 +13,67 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: lumvex-station [--workdir DIR] [Qt options]\n\n"
+    "The desktop station for the Lumvex chest-deflection measurement unit: connect to a\n"
+    "unit over serial or TCP, set it up, arm it, download, convert, filter, plot and\n"
+    "export its recordings, and maintain it.\n"
+    "\n"
+    "options\n"
+    "  --workdir DIR   the working folder with the configuration and list files\n"
+    "                  (Lumvex_8_0.ini, reinit.txt, calibration files, ...); without\n"
+    "                  it: the current folder when it holds Lumvex_8_0.ini, else\n"
+    "                  $XDG_DATA_HOME/lumvex (~/.local/share/lumvex), made from the\n"
+    "                  installed templates on first start\n"
+    "  --version       the program's version\n"
+    "  --help          this text\n"
+    "\n"
+    "environment\n"
+    "  LUMVEX_SERIAL_PORTS  COMn=DEVICE,... names serial devices as COM ports\n"
+    "  LUMVEX_CONNECT=1     press CONNECT once the window is up\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  std::string workDirOption;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("lumvex-station %s\n", LUMVEX_VERSION);
+      return 0;
+    }
+    if (a == "--workdir") {
+      if (i + 1 >= argc) {
+        std::fputs("lumvex-station: --workdir needs a folder\n", stderr);
+        return 2;
+      }
+      workDirOption = argv[++i];
+    }
+  }
+  std::string error;
+  const std::string workDir = lumvex::PrepareWorkDir(workDirOption, lumvex::TemplatesFolder(), error);
+
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);  // the window's close decides, after the exit steps
   lumvex::qt::QtOperator op;
+  if (workDir.empty()) {
+    std::fprintf(stderr, "lumvex-station: %s\n", error.c_str());
+    op.message("Error", error);
+    return 1;
+  }
   lumvex::Station st(op);
+  st.workDir = workDir;
   lumvex::LoadMainLayout(st.model);
   lumvex::BindCallbacks(st);
   lumvex::qt::StationWindow window(st.model);
