@@ -409,11 +409,20 @@ class PlotGraphView : public ControlView {
 
 }  // namespace
 
+// Legends line up in columns, so they need a font whose every glyph has the
+// same advance. Some "monospace" families (fontconfig's default among them on
+// some machines) carry wide glyphs and are not reported fixed; skip those.
 QFont legendFont() {
   QFont f("Courier New");
   f.setStyleHint(QFont::TypeWriter);
-  if (!QFontInfo(f).fixedPitch()) f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  return f;
+  if (QFontInfo(f).fixedPitch()) return f;
+  for (const char* family : {"DejaVu Sans Mono", "Liberation Mono", "Nimbus Mono PS"}) {
+    if (QFontDatabase::isFixedPitch(family)) return QFont(family);
+  }
+  for (const QString& family : QFontDatabase::families()) {
+    if (QFontDatabase::isFixedPitch(family) && !QFontDatabase::isPrivateFamily(family)) return QFont(family);
+  }
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
 }
 
 PlotWidget::PlotWidget(QWidget* parent) : QCustomPlot(parent) {
