@@ -1,0 +1,293 @@
+#include "files/textin.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <locale.h>
+#include <string>
+
+namespace lumvex {
+namespace {
+
+// A number (or line) may make the buffer grow up to this; a longer one is cut
+// there. No file of the station comes anywhere near it.
+constexpr size_t kMaxBuffer = size_t{64} << 20;  // bytes
+
+inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
+inline bool isXDigit(char c) {
+  const char l = lower(c);
+  return isDigit(c) || (l >= 'a' && l <= 'f');
+}
+
+constexpr float kPow10[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr uint64_t kExactMantissa = uint64_t{1} << 24;  // every integer up to it is a float
+
+// strtof in the C locale, on a terminated copy: the rare numbers the quick
+// conversion leaves (a result beyond the float range, or one that rounds
+// below its smallest subnormal) get exactly the value the C library gives.
+float strtofC(const char* b, const char* e) {
+  std::string s(b, e);
+  locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  const float v = c ? strtof_l(s.c_str(), nullptr, c) : std::strtof(s.c_str(), nullptr);
+  if (c) freelocale(c);
+  return v;
+}
+
+// The value of the characters [b, e) that scanf took after the sign: strtof
+// reads their longest prefix that makes a number. False when none does.
+bool convert(const char* b, const char* e, bool hex, float& out) {
+  const char* first = hex ? b + 2 : b;
+  float v = 0;
+  auto [ptr, ec] = std::from_chars(first, e, v, hex ? std::chars_format::hex : std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    v = strtofC(b, e);
+  } else if (ec != std::errc() || ptr == first) {
+    if (!hex) return false;
+    v = 0;  // "0x" without a digit: strtof reads the "0"
+  }
+  out = v;
+  return true;
+}
+
+ScanResult scanFloat(const char*& p, const char* end, bool final, float& out) {
+  const ScanResult short_ = final ? ScanResult::Fail : ScanResult::More;
+  const char* q = p;
+  while (q < end && isSpace(*q)) ++q;
+  if (q == end) return short_;
+  bool negative = false;
+  if (*q == '-' || *q == '+') {
+    negative = *q == '-';
+    if (++q == end) return short_;
+  }
+  const char c = lower(*q);
+  if (c == 'n' || c == 'i') {
+    // "nan", "inf" and "infinity": once begun they must be complete.
+    const char* word = c == 'n' ? "nan" : "infinity";
+    const int letters = c == 'n' ? 3 : 8;
+    for (int k = 0; k < letters; ++k, ++q) {
+      if (q == end) {
+        if (k == 3 && final) break;  // "inf" at the very end
+        return short_;
+      }
+      if (lower(*q) != word[k]) {
+        if (k == 3) break;  // "inf" followed by something else
+        return ScanResult::Fail;
+      }
+    }
+    const float v =
+        c == 'n' ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+    out = negative ? -v : v;
+    p = q;
+    return ScanResult::Ok;
+  }
+
+  const char* start = q;  // after the sign
+  bool hex = false, gotDigit = false, gotDot = false, gotE = false;
+  char expChar = 'e';
+  if (*q == '0') {
+    ++q;
+    if (q == end) {
+      if (!final) return ScanResult::More;
+      gotDigit = true;
+    } else if (lower(*q) == 'x') {
+      hex = true;
+      expChar = 'p';
+      ++q;
+    } else {
+      gotDigit = true;
+    }
+  }
+  // The decimal digits are gathered as they go by, for the exact quick
+  // conversion below.
+  uint64_t mantissa = 0;
+  int significant = 0, fraction = 0, exponent = 0;
+  bool negativeExponent = false;
+  for (; q < end; ++q) {
+    const char ch = *q;
+    if (isDigit(ch)) {
+      gotDigit = true;
+      if (gotE) {
+        if (exponent < 100000) exponent = exponent * 10 + (ch - '0');
+      } else if (!hex) {
+        if (mantissa != 0 || ch != '0') ++significant;
+        if (significant <= 19) mantissa = mantissa * 10 + static_cast<uint64_t>(ch - '0');
+        if (gotDot) ++fraction;
+      }
+    } else if (!gotE && hex && isXDigit(ch)) {
+      gotDigit = true;
+    } else if (gotE && lower(q[-1]) == expChar && (ch == '-' || ch == '+')) {
+      negativeExponent = ch == '-';
+    } else if (gotDigit && !gotE && lower(ch) == expChar) {
+      gotE = gotDot = true;
+    } else if (!gotDot && ch == '.') {
+      gotDot = true;
+    } else {
+      break;
+    }
+  }
+  if (q == end && !final) return ScanResult::More;
+  const size_t taken = static_cast<size_t>(q - start);
+  if (taken == 0 || (hex && taken == 2)) return ScanResult::Fail;
+
+  float v;
+  const int e10 = (negativeExponent ? -exponent : exponent) - fraction;
+  if (!hex && gotDigit && significant <= 19 && mantissa <= kExactMantissa && e10 >= -10 && e10 <= 10) {
+    // Both factors are exact floats, so one rounding gives the correctly
+    // rounded value, which is what strtof returns.
+    const float m = static_cast<float>(mantissa);
+    v = e10 < 0 ? m / kPow10[-e10] : m * kPow10[e10];
+  } else if (!convert(start, q, hex, v)) {
+    return ScanResult::Fail;
+  }
+  out = negative ? -v : v;
+  p = q;
+  return ScanResult::Ok;
+}
+
+ScanResult scanLong(const char*& p, const char* end, bool final, long long& out) {
+  const ScanResult short_ = final ? ScanResult::Fail : ScanResult::More;
+  const char* q = p;
+  while (q < end && isSpace(*q)) ++q;
+  if (q == end) return short_;
+  bool negative = false;
+  if (*q == '-' || *q == '+') {
+    negative = *q == '-';
+    if (++q == end) return short_;
+  }
+  if (!isDigit(*q)) return ScanResult::Fail;
+  constexpr uint64_t kCap = uint64_t{1} << 63;  // beyond every long
+  uint64_t magnitude = 0;
+  for (; q < end && isDigit(*q); ++q)
+    magnitude = magnitude > kCap / 10
+                    ? kCap + 1
+                    : std::min<uint64_t>(kCap + 1, magnitude * 10 + static_cast<uint64_t>(*q - '0'));
+  if (q == end && !final) return ScanResult::More;
+  // strtol saturates at the range of long.
+  if (negative)
+    out = magnitude >= kCap ? std::numeric_limits<long long>::min() : -static_cast<long long>(magnitude);
+  else
+    out = magnitude >= kCap ? std::numeric_limits<long long>::max() : static_cast<long long>(magnitude);
+  p = q;
+  return ScanResult::Ok;
+}
+
+ScanResult scanWord(const char*& p, const char* end, bool final, uint16_t& out) {
+  long long v = 0;
+  const ScanResult r = scanLong(p, end, final, v);
+  if (r == ScanResult::Ok) out = static_cast<uint16_t>(static_cast<uint64_t>(v));  // the low 16 bits
+  return r;
+}
+
+}  // namespace
+
+ScanResult ScanFloat(const char*& p, const char* end, bool final, float& out) {
+  return scanFloat(p, end, final, out);
+}
+
+ScanResult ScanWord(const char*& p, const char* end, bool final, uint16_t& out) {
+  return scanWord(p, end, final, out);
+}
+
+ScanResult ScanLong(const char*& p, const char* end, bool final, long long& out) {
+  return scanLong(p, end, final, out);
+}
+
+TextFileIn::TextFileIn(size_t bufferBytes) : buf_(std::max<size_t>(bufferBytes, 64)) {}
+
+TextFileIn::~TextFileIn() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool TextFileIn::open(const std::string& path) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  eof_ = fd_ < 0;
+  pos_ = end_ = 0;
+  return fd_ >= 0;
+}
+
+bool TextFileIn::fill() {
+  if (eof_) return false;
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  if (end_ == buf_.size()) {
+    if (buf_.size() >= kMaxBuffer) {
+      eof_ = true;  // what is held is read as if the file ended here
+      return false;
+    }
+    buf_.resize(std::min(kMaxBuffer, buf_.size() * 2));
+  }
+  ssize_t n;
+  do {
+    n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) {
+    eof_ = true;
+    return false;
+  }
+  end_ += static_cast<size_t>(n);
+  return true;
+}
+
+int TextFileIn::get() {
+  if (pos_ == end_ && !fill()) return -1;
+  return static_cast<unsigned char>(buf_[pos_++]);
+}
+
+int TextFileIn::peek() {
+  if (pos_ == end_ && !fill()) return -1;
+  return static_cast<unsigned char>(buf_[pos_]);
+}
+
+int TextFileIn::readLine(std::string& line, size_t size, bool textMode) {
+  line.clear();
+  for (;;) {
+    int c = get();
+    if (c < 0 || (c & 0x80) != 0) return -1;
+    if (textMode && c == '\r' && peek() == '\n') c = get();
+    if (line.size() + 1 < size) line.push_back(static_cast<char>(c));
+    if (c == '\r' || c == '\n') return 0;
+  }
+}
+
+template <typename T, typename Scan>
+size_t TextFileIn::readNumbers(T* out, size_t n, size_t stride, bool comma, Scan scan) {
+  size_t k = 0;
+  while (k < n) {
+    const char* data = buf_.data();
+    const char* p = data + pos_;
+    const char* e = data + end_;
+    T v{};
+    const ScanResult r = scan(p, e, eof_, v);
+    if (r == ScanResult::More) {
+      fill();  // at the end of the file the next scan is final
+      continue;
+    }
+    if (r == ScanResult::Fail) break;
+    out[k * stride] = v;
+    ++k;
+    pos_ = static_cast<size_t>(p - data);
+    // The literal ',' of the format: taken when it is the very next byte.
+    if (comma && (pos_ < end_ || fill()) && buf_[pos_] == ',') ++pos_;
+  }
+  return k;
+}
+
+size_t TextFileIn::readFloats(float* out, size_t n, size_t stride, bool comma) {
+  return readNumbers(out, n, stride, comma, scanFloat);
+}
+
+size_t TextFileIn::readWords(uint16_t* out, size_t n) { return readNumbers(out, n, 1, true, scanWord); }
+
+}  // namespace lumvex
