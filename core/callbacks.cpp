@@ -11,6 +11,7 @@
 #include "link/info.h"
 #include "link/recording.h"
 #include "maintenance/battery.h"
+#include "ui/fileread.h"
 
 namespace lumvex {
 namespace {
@@ -81,7 +82,7 @@ void bindExport(Station& st) {
 
 void bindPlot(Station& st) {
   // plot page, file reading
-  (void)st;
+  onCommit(st, Ctl::FILESELECT, FILESELECT);
 }
 
 void bindMaintenance(Station& st) {
