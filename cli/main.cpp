@@ -15,6 +15,7 @@ namespace {
 void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
   std::fputs(
       "usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
+      "       lumvex-cli read|convert ARGS         (saved files: no unit)\n"
       "Runs the station's operations without a screen, reading the configuration files\n"
       "from the working directory. Messages go to stderr as \"TITLE: text\"; questions are\n"
       "never waited for (the Communication Error box is answered \"Disconnect\").\n"
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
     usage(cmds);
     return 2;
   }
-  if (opt.host.empty() == opt.serial.empty()) {
+  if (cmd->needsUnit && opt.host.empty() == opt.serial.empty()) {
     std::fprintf(stderr, "lumvex-cli: give either --host or --serial\n");
     return 2;
   }

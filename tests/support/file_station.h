@@ -38,8 +38,7 @@ struct FileStation : DownloadStation {
     });
     const int lx2 = firmware.find("LX2") != std::string::npos ? 1 : 0;
     if (recordsRawWords(DummyTypeFromText(type), std::atoi(serial.c_str()))) {
-      ASSERT_EQ(sim::wsidWriteCalibrationFiles(work.path(), serial, calDate, DummyTypeFromText(type), lx2),
-                0);
+      ASSERT_EQ(sim::wsidWriteCalibrationFiles(st.workDir, serial, calDate, DummyTypeFromText(type), lx2), 0);
     }
     st.model.commit(Ctl::CONNECT);
     ASSERT_EQ(st.session.unitStatus, 3);
