@@ -11,6 +11,8 @@
 #include <limits>
 #include <locale.h>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace lumvex {
 namespace {
@@ -57,11 +59,67 @@ bool convert(const char* b, const char* e, bool hex, float& out) {
   return true;
 }
 
-ScanResult scanFloat(const char*& p, const char* end, bool final, float& out) {
+// The numbers the station writes ("-12.34", "1.234568E+01"): an optional
+// '-', digits, an optional fraction and exponent, ended by a character that
+// cannot continue a number. Exact when the digits make an integer a float
+// holds and the power of ten is within 10^-10 to 10^10. False (nothing
+// taken) for anything else.
+[[gnu::always_inline]] inline bool quickFloat(const char*& p, const char* end, float& out) {
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  if (negative) ++q;
+  const char* first = q;
+  uint64_t mantissa = 0;
+  while (q < end && static_cast<unsigned>(*q - '0') < 10 && q - first < 18)
+    mantissa = mantissa * 10 + static_cast<uint64_t>(*q++ - '0');
+  const ptrdiff_t whole = q - first;
+  int fraction = 0;
+  if (whole == 0 || q == end) return false;
+  if (*q == '.') {
+    const char* dot = ++q;
+    while (q < end && static_cast<unsigned>(*q - '0') < 10 && q - first < 19)
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*q++ - '0');
+    fraction = static_cast<int>(q - dot);
+    if (q == end) return false;
+  }
+  int e10 = -fraction;
+  if (*q == 'E' || *q == 'e') {
+    // Only a complete exponent of one to three digits; "1e" and "1e+" are
+    // left to the full scan.
+    const char* e = q + 1;
+    if (e == end) return false;
+    const bool minus = *e == '-';
+    if (*e == '-' || *e == '+') ++e;
+    int exponent = 0;
+    const char* digits = e;
+    while (e < end && static_cast<unsigned>(*e - '0') < 10 && e - digits < 4)
+      exponent = exponent * 10 + (*e++ - '0');
+    if (e == digits || e - digits > 3 || e == end) return false;
+    e10 += minus ? -exponent : exponent;
+    q = e;
+  }
+  const char next = *q;
+  if (isDigit(next) || next == '.' || next == 'e' || next == 'E' || next == 'x' || next == 'X')
+    return false;  // more of a number than the quick form
+  if (mantissa > kExactMantissa || e10 < -10 || e10 > 10) return false;
+  // Both factors are exact floats, so one rounding gives the correctly
+  // rounded value, which is what strtof returns.
+  const float m = static_cast<float>(mantissa);
+  const float v = e10 < 0 ? m / kPow10[-e10] : m * kPow10[e10];
+  out = negative ? -v : v;
+  p = q;
+  return true;
+}
+
+[[gnu::always_inline]] inline ScanResult scanFloat(const char*& p, const char* end, bool final, float& out) {
   const ScanResult short_ = final ? ScanResult::Fail : ScanResult::More;
   const char* q = p;
   while (q < end && isSpace(*q)) ++q;
   if (q == end) return short_;
+  if (quickFloat(q, end, out)) {
+    p = q;
+    return ScanResult::Ok;
+  }
   bool negative = false;
   if (*q == '-' || *q == '+') {
     negative = *q == '-';
@@ -179,7 +237,20 @@ ScanResult scanLong(const char*& p, const char* end, bool final, long long& out)
   return ScanResult::Ok;
 }
 
-ScanResult scanWord(const char*& p, const char* end, bool final, uint16_t& out) {
+[[gnu::always_inline]] inline ScanResult scanWord(const char*& p, const char* end, bool final,
+                                                  uint16_t& out) {
+  // The words the station writes: up to nine digits and a separator.
+  const char* q = p;
+  while (q < end && isSpace(*q)) ++q;
+  const char* first = q;
+  uint32_t quick = 0;
+  while (q < end && static_cast<unsigned>(*q - '0') < 10 && q - first < 9)
+    quick = quick * 10 + static_cast<uint32_t>(*q++ - '0');
+  if (q > first && q < end && !isDigit(*q)) {
+    out = static_cast<uint16_t>(quick);
+    p = q;
+    return ScanResult::Ok;
+  }
   long long v = 0;
   const ScanResult r = scanLong(p, end, final, v);
   if (r == ScanResult::Ok) out = static_cast<uint16_t>(static_cast<uint64_t>(v));  // the low 16 bits
@@ -265,29 +336,136 @@ template <typename T, typename Scan>
 size_t TextFileIn::readNumbers(T* out, size_t n, size_t stride, bool comma, Scan scan) {
   size_t k = 0;
   while (k < n) {
+    // As many numbers as the block holds whole, without touching the members.
     const char* data = buf_.data();
     const char* p = data + pos_;
-    const char* e = data + end_;
-    T v{};
-    const ScanResult r = scan(p, e, eof_, v);
-    if (r == ScanResult::More) {
-      fill();  // at the end of the file the next scan is final
-      continue;
+    const char* const e = data + end_;
+    const bool final = eof_;
+    ScanResult r = ScanResult::Ok;
+    bool refilled = false;
+    while (k < n) {
+      T v{};
+      r = scan(p, e, final, v);
+      if (r != ScanResult::Ok) break;
+      out[k * stride] = v;
+      ++k;
+      // The literal ',' of the format: taken when it is the very next byte.
+      if (comma && p < e) {
+        if (*p == ',') ++p;
+      } else if (comma && !final) {
+        pos_ = static_cast<size_t>(p - data);
+        if (fill() && buf_[pos_] == ',') ++pos_;
+        refilled = true;
+        break;
+      }
     }
-    if (r == ScanResult::Fail) break;
-    out[k * stride] = v;
-    ++k;
+    if (refilled) continue;
     pos_ = static_cast<size_t>(p - data);
-    // The literal ',' of the format: taken when it is the very next byte.
-    if (comma && (pos_ < end_ || fill()) && buf_[pos_] == ',') ++pos_;
+    if (r == ScanResult::Fail) break;
+    if (r == ScanResult::More) fill();  // at the end of the file the next scan is final
   }
   return k;
 }
 
-size_t TextFileIn::readFloats(float* out, size_t n, size_t stride, bool comma) {
-  return readNumbers(out, n, stride, comma, scanFloat);
+namespace {
+
+// Numbers of a piece of text that ends at a blank (or at the end of the
+// file), so that no number runs past it. failed: the reading stopped at
+// something that is not a number, before the end of the piece.
+template <typename T, typename Scan>
+size_t readPiece(const char*& p, const char* end, T* out, size_t max, bool comma, Scan scan, bool& failed) {
+  size_t k = 0;
+  failed = false;
+  while (k < max) {
+    T v{};
+    if (scan(p, end, true, v) != ScanResult::Ok) {
+      const char* q = p;
+      while (q < end && isSpace(*q)) ++q;
+      failed = q < end;
+      break;
+    }
+    out[k++] = v;
+    if (comma && p < end && *p == ',') ++p;
+  }
+  return k;
 }
 
-size_t TextFileIn::readWords(uint16_t* out, size_t n) { return readNumbers(out, n, 1, true, scanWord); }
+const char* lastBlank(const char* b, const char* e) {
+  while (e > b && !isSpace(e[-1])) --e;
+  return e > b ? e - 1 : nullptr;
+}
+
+}  // namespace
+
+template <typename T, typename Scan>
+size_t TextFileIn::readNumbersInHalves(T* out, size_t n, bool comma, Scan scan) {
+  constexpr size_t kBlock = size_t{8} << 20;  // bytes read and cut in two at a time
+  constexpr size_t kLeast = size_t{1} << 16;  // bytes below which one thread reads
+  if (buf_.size() < kBlock) buf_.resize(kBlock);
+  std::vector<T> second;
+  size_t k = 0;
+  while (k < n) {
+    while (end_ - pos_ < buf_.size() && fill()) {
+    }
+    const char* data = buf_.data();
+    const char* b = data + pos_;
+    const char* e = data + end_;
+    // Whole numbers only: up to the last blank, or all at the end of the file.
+    const char* stop = eof_ ? e : lastBlank(b, e);
+    const char* mid =
+        stop && stop - b >= static_cast<ptrdiff_t>(kLeast) ? lastBlank(b, b + (stop - b) / 2) : nullptr;
+    if (!mid) return k + readNumbers(out + k, n - k, 1, comma, scan);
+    const size_t left = n - k;
+    // A number takes at least a character and its separator.
+    const size_t room = std::min(left, static_cast<size_t>(stop - mid) / 2 + 2);
+    if (second.size() < room) second.resize(room);
+    const char* p2 = mid;
+    bool failed2 = false;
+    size_t count2 = 0;
+    std::thread other;
+    try {
+      other = std::thread([&] { count2 = readPiece(p2, stop, second.data(), room, comma, scan, failed2); });
+    } catch (const std::system_error&) {
+      return k + readNumbers(out + k, n - k, 1, comma, scan);
+    }
+    const char* p1 = b;
+    bool failed1 = false;
+    const size_t count1 = readPiece(p1, mid, out + k, left, comma, scan, failed1);
+    other.join();
+    if (failed1 || count1 == left) {
+      pos_ = static_cast<size_t>(p1 - data);
+      return k + count1;
+    }
+    if (count1 + count2 > left) {
+      // The count is reached within the second half: read it one by one.
+      pos_ = static_cast<size_t>(mid - data);
+      k += count1;
+      return k + readNumbers(out + k, n - k, 1, comma, scan);
+    }
+    std::copy_n(second.data(), count2, out + k + count1);
+    k += count1 + count2;
+    pos_ = static_cast<size_t>(p2 - data);
+    if (failed2 || p2 == e) return k;
+  }
+  return k;
+}
+
+namespace {
+// Enough numbers to be worth a second thread.
+constexpr size_t kHalvesFrom = size_t{2} << 20;
+bool twoCores() { return std::thread::hardware_concurrency() >= 2; }
+}  // namespace
+
+size_t TextFileIn::readFloats(float* out, size_t n, size_t stride, bool comma) {
+  auto scan = [](const char*& p, const char* e, bool f, float& v) { return scanFloat(p, e, f, v); };
+  if (stride == 1 && n >= kHalvesFrom && twoCores()) return readNumbersInHalves(out, n, comma, scan);
+  return readNumbers(out, n, stride, comma, scan);
+}
+
+size_t TextFileIn::readWords(uint16_t* out, size_t n) {
+  auto scan = [](const char*& p, const char* e, bool f, uint16_t& v) { return scanWord(p, e, f, v); };
+  if (n >= kHalvesFrom && twoCores()) return readNumbersInHalves(out, n, true, scan);
+  return readNumbers(out, n, 1, true, scan);
+}
 
 }  // namespace lumvex

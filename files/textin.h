@@ -69,6 +69,10 @@ class TextFileIn {
   int peek();  // next byte without taking it, -1 at the end
   template <typename T, typename Scan>
   size_t readNumbers(T* out, size_t n, size_t stride, bool comma, Scan scan);
+  // readNumbers for long runs (stride 1): each large block is cut in two at a
+  // blank, and the halves are read on two threads.
+  template <typename T, typename Scan>
+  size_t readNumbersInHalves(T* out, size_t n, bool comma, Scan scan);
 
   int fd_ = -1;
   bool eof_ = false;

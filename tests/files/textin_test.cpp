@@ -193,3 +193,50 @@ TEST(TextFileIn, LinesReadAsReadfileUntilCr) {
     EXPECT_EQ(line, "last");
   }
 }
+
+// Long runs are read in halves on two threads: the same numbers, the same
+// stop at a number that cannot be read, and the same place to go on from
+// when the count is reached, as one thread reading them in turn.
+TEST(TextFileIn, LongRunsReadInHalvesAsInTurn) {
+  TempDir dir;
+  constexpr size_t kNumbers = 3'000'000;
+  std::string text;
+  text.reserve(kNumbers * 8);
+  std::vector<float> want;
+  want.reserve(kNumbers);
+  for (size_t i = 0; i < kNumbers; ++i) {
+    char b[32];
+    const float v = static_cast<float>(static_cast<int>(i % 200003) - 100000) / 100.0f;
+    std::snprintf(b, sizeof b, "%4.2f,", static_cast<double>(v));
+    text += b;
+    if (i % 91 == 90) text += '\r';
+    want.push_back(std::strtof(b, nullptr));
+  }
+  writeFile(dir.file("all.txt"), text);
+  std::vector<float> got(kNumbers + 10);
+  {
+    TextFileIn in;
+    ASSERT_TRUE(in.open(dir.file("all.txt")));
+    ASSERT_EQ(in.readFloats(got.data(), got.size(), 1, true), kNumbers);
+    EXPECT_EQ(std::memcmp(got.data(), want.data(), kNumbers * 4), 0);
+  }
+  {
+    // The count reached in the middle: the next number is the one after it.
+    TextFileIn in;
+    ASSERT_TRUE(in.open(dir.file("all.txt")));
+    ASSERT_EQ(in.readFloats(got.data(), 2'500'001, 1, true), 2'500'001u);
+    float next = 0;
+    ASSERT_TRUE(in.readFloat(next));
+    EXPECT_EQ(bits(next), bits(want[2'500'001]));
+  }
+  // A word that is no number late in the file ends the reading there.
+  const size_t bad = text.find(',', text.size() * 9 / 10);
+  text.insert(bad + 1, "x");
+  writeFile(dir.file("bad.txt"), text);
+  TextFileIn in;
+  ASSERT_TRUE(in.open(dir.file("bad.txt")));
+  const size_t read = in.readFloats(got.data(), got.size(), 1, true);
+  size_t commas = 0;
+  for (size_t i = 0; i <= bad; ++i) commas += text[i] == ',';
+  EXPECT_EQ(read, commas);
+}
