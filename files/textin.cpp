@@ -1,6 +1,7 @@
 #include "files/textin.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace lumvex {
 namespace {
@@ -271,7 +273,14 @@ ScanResult ScanLong(const char*& p, const char* end, bool final, long long& out)
   return scanLong(p, end, final, out);
 }
 
-TextFileIn::TextFileIn(size_t bufferBytes) : buf_(std::max<size_t>(bufferBytes, 64)) {}
+void TextFileIn::Bytes::resize(size_t n) {
+  std::unique_ptr<char[]> p(new char[n]);
+  if (n_ > 0) std::memcpy(p.get(), p_.get(), std::min(n, n_));
+  p_ = std::move(p);
+  n_ = n;
+}
+
+TextFileIn::TextFileIn(size_t bufferBytes) : wanted_(std::max<size_t>(bufferBytes, 64)) {}
 
 TextFileIn::~TextFileIn() {
   if (fd_ >= 0) ::close(fd_);
@@ -281,6 +290,12 @@ bool TextFileIn::open(const std::string& path) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   eof_ = fd_ < 0;
+  struct stat info {};
+  fileBytes_ = fd_ >= 0 && ::fstat(fd_, &info) == 0 ? static_cast<long long>(info.st_size) : 0;
+  // The whole of a small file fits, with room to see its end.
+  const size_t room =
+      static_cast<size_t>(std::min<long long>(fileBytes_, static_cast<long long>(wanted_))) + 64;
+  if (buf_.size() < std::min(room, wanted_)) buf_.resize(std::min(room, wanted_));
   pos_ = end_ = 0;
   return fd_ >= 0;
 }
@@ -451,20 +466,23 @@ size_t TextFileIn::readNumbersInHalves(T* out, size_t n, bool comma, Scan scan) 
 }
 
 namespace {
-// Enough numbers to be worth a second thread.
+// Enough numbers, and enough file, to be worth a second thread.
 constexpr size_t kHalvesFrom = size_t{2} << 20;
+constexpr long long kHalvesFromBytes = 4LL << 20;
 bool twoCores() { return std::thread::hardware_concurrency() >= 2; }
 }  // namespace
 
 size_t TextFileIn::readFloats(float* out, size_t n, size_t stride, bool comma) {
   auto scan = [](const char*& p, const char* e, bool f, float& v) { return scanFloat(p, e, f, v); };
-  if (stride == 1 && n >= kHalvesFrom && twoCores()) return readNumbersInHalves(out, n, comma, scan);
+  if (stride == 1 && n >= kHalvesFrom && fileBytes_ >= kHalvesFromBytes && twoCores())
+    return readNumbersInHalves(out, n, comma, scan);
   return readNumbers(out, n, stride, comma, scan);
 }
 
 size_t TextFileIn::readWords(uint16_t* out, size_t n) {
   auto scan = [](const char*& p, const char* e, bool f, uint16_t& v) { return scanWord(p, e, f, v); };
-  if (n >= kHalvesFrom && twoCores()) return readNumbersInHalves(out, n, true, scan);
+  if (n >= kHalvesFrom && fileBytes_ >= kHalvesFromBytes && twoCores())
+    return readNumbersInHalves(out, n, true, scan);
   return readNumbers(out, n, 1, true, scan);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,9 +75,24 @@ class TextFileIn {
   template <typename T, typename Scan>
   size_t readNumbersInHalves(T* out, size_t n, bool comma, Scan scan);
 
+  // A byte buffer that is not cleared when made or grown.
+  class Bytes {
+   public:
+    char* data() { return p_.get(); }
+    size_t size() const { return n_; }
+    char& operator[](size_t i) { return p_[i]; }
+    void resize(size_t n);  // keeps the first min(n, size()) bytes
+
+   private:
+    std::unique_ptr<char[]> p_;
+    size_t n_ = 0;
+  };
+
+  size_t wanted_;  // the buffer size asked for; a smaller file gets a smaller one
   int fd_ = -1;
+  long long fileBytes_ = 0;  // the size of the file when it was opened
   bool eof_ = false;
-  std::vector<char> buf_;
+  Bytes buf_;
   size_t pos_ = 0, end_ = 0;
 };
 

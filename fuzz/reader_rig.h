@@ -23,9 +23,13 @@ struct ReaderRig {
   Station st{op};
   std::string dir;
   ReaderRig() {
-    char tmpl[] = "/tmp/lumvex-fuzz-read-XXXXXX";
-    FUZZ_CHECK(mkdtemp(tmpl) != nullptr);
-    dir = tmpl;
+    // On tmpfs where there is one: files are written for every input.
+    char shm[] = "/dev/shm/lumvex-fuzz-read-XXXXXX";
+    char tmp[] = "/tmp/lumvex-fuzz-read-XXXXXX";
+    const char* folder = mkdtemp(shm);
+    if (!folder) folder = mkdtemp(tmp);
+    FUZZ_CHECK(folder != nullptr);
+    dir = folder;
     // The folder goes when the run ends (an input that crashed leaves it).
     static std::string made;
     made = dir;
