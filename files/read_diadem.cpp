@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace lumvex {
@@ -85,18 +86,19 @@ bool readColumns(int fd, float* table, int channels, int samples) {
   constexpr int kRowBlock = 16384;  // rows: 64 KiB per column
   constexpr int kTileRows = 16;     // one 64-byte line of every column
   constexpr size_t kLine = 64;
-  const size_t stride = static_cast<size_t>(kRowBlock) * 4 + kLine;  // bytes between column buffers
-  std::vector<char> buf(stride * static_cast<size_t>(channels));
-  for (int s0 = 0; s0 < samples; s0 += kRowBlock) {
-    const int s1 = std::min(samples, s0 + kRowBlock);
+  const int block = std::min(kRowBlock, std::max(samples, 1));
+  const size_t stride = static_cast<size_t>(block) * 4 + kLine;  // bytes between column buffers
+  std::unique_ptr<char[]> buf(new char[stride * static_cast<size_t>(channels)]);
+  for (int s0 = 0; s0 < samples; s0 += block) {
+    const int s1 = std::min(samples, s0 + block);
     for (int n = 0; n < channels; ++n)
-      if (!readAt(fd, buf.data() + stride * static_cast<size_t>(n), static_cast<size_t>(s1 - s0) * 4,
+      if (!readAt(fd, buf.get() + stride * static_cast<size_t>(n), static_cast<size_t>(s1 - s0) * 4,
                   (static_cast<off_t>(n) * samples + s0) * 4))
         return false;
     for (int t0 = s0; t0 < s1; t0 += kTileRows) {
       const int rows = std::min(kTileRows, s1 - t0);
       float* tile = table + static_cast<size_t>(t0) * channels;
-      const char* src = buf.data() + static_cast<size_t>(t0 - s0) * 4;
+      const char* src = buf.get() + static_cast<size_t>(t0 - s0) * 4;
       for (int n = 0; n < channels; ++n, src += stride) {
         uint32_t bits[kTileRows];
         std::memcpy(bits, src, static_cast<size_t>(rows) * 4);
