@@ -3,6 +3,7 @@
 // the same run. Before timing, both files are written once and compared byte
 // for byte; the program fails when they differ.
 #include "files/csv.h"
+#include "support/scripted_operator.h"
 #include "files/naming.h"
 
 #include <benchmark/benchmark.h>
@@ -113,7 +114,7 @@ void BM_CsvFileSaveNative(benchmark::State& state) {
   lumvex::Station& st = *gStation;
   st.session.CurrentDataPath = gFolder + "/native.CSV";
   for (auto _ : state)
-    if (lumvex::FileSave_NATIVE(st, 1) != 0) state.SkipWithError("write failed");
+    if (lumvex::FileSave_NATIVE(st, st.session.CurrentDataPath, 1) != 0) state.SkipWithError("write failed");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(std::filesystem::file_size(st.session.CurrentDataPath)));
 }
@@ -134,7 +135,8 @@ int main(int argc, char** argv) {
   makeStation();
   const std::string nativePath = gFolder + "/native.CSV", plainPath = gFolder + "/fprintf.CSV";
   gStation->session.CurrentDataPath = nativePath;
-  if (lumvex::FileSave_NATIVE(*gStation, 1) != 0 || fprintfWriter(*gStation, plainPath, 1) != 0) {
+  if (lumvex::FileSave_NATIVE(*gStation, gStation->session.CurrentDataPath, 1) != 0 ||
+      fprintfWriter(*gStation, plainPath, 1) != 0) {
     std::fprintf(stderr, "cannot write the files in %s\n", gFolder.c_str());
     return 1;
   }

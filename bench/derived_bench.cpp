@@ -1,10 +1,10 @@
 // The WorldSID derived channels on the largest download (250,001 samples):
 // IR-TRACC equivalents plus length change, with a few error runs per LED.
 #include "core/station.h"
-#include "platform/operator.h"
+#include "support/scripted_operator.h"
 #include "files/naming.h"
 #include "processing/derived.h"
-#include "processing/offsets.h"
+#include "processing/assembly.h"
 
 #include <benchmark/benchmark.h>
 

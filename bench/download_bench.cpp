@@ -4,6 +4,7 @@
 // sums, no progress) in the same run. The simulated unit sends a stream made
 // once, so the figures are the station's side of the transfer.
 #include "link/download.h"
+#include "support/scripted_operator.h"
 #include "link/link.h"
 #include "sim/unit.h"
 

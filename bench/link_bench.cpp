@@ -2,6 +2,7 @@
 // simulated unit over loopback TCP and over a pseudo-terminal, and the parser
 // alone.
 #include "link/link.h"
+#include "support/scripted_operator.h"
 #include "link/status.h"
 #include "sim/commands.h"
 #include "sim/unit.h"

@@ -3,6 +3,7 @@
 // files. Before timing, both writers run once and their files are compared
 // byte for byte; the result is printed and a difference fails the program.
 #include "files/diadem.h"
+#include "support/scripted_operator.h"
 #include "files/iso.h"
 #include "files/naming.h"
 
@@ -211,12 +212,12 @@ int referenceIso(Station& st, const std::string& folder, int relative) {
 
 int fastDiadem(const std::string& stem, int relative) {
   gSt->session.CurrentDataPath = stem + ".DAT";
-  return FileSave_DIADEM(*gSt, relative);
+  return FileSave_DIADEM(*gSt, gSt->session.CurrentDataPath, relative);
 }
 
 int fastIso(const std::string& folder, int relative) {
   gSt->session.CurrentDataPath = folder + ".MME";
-  return FileSave_ISO(*gSt, relative);
+  return FileSave_ISO(*gSt, gSt->session.CurrentDataPath, relative);
 }
 
 std::string slurp(const fs::path& p) {

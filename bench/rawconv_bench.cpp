@@ -3,6 +3,7 @@
 // where most samples converge in one pass); "Moving" repeats the pulse so that
 // every sample moves. Reported per run and per LED-sample.
 #include "processing/rawconv.h"
+#include "support/scripted_operator.h"
 #include "sim/wsid_model.h"
 
 #include <benchmark/benchmark.h>

@@ -15,6 +15,7 @@
 #include "processing/derived.h"
 #include "processing/rawconv.h"
 #include "sim/wsid_model.h"
+#include "support/scripted_operator.h"
 #include "ui/fileread.h"
 #include "ui/layout.h"
 #include "ui/screens.h"
@@ -93,21 +94,20 @@ bool writeFiles() {
   fillTable(st.data.ExportData);
   st.data.StartTimeMs = -5000;
   int rc = 0;
-  for (const char* name : {"big.CSV", "big.DAT", "big.MME"}) {
-    st.session.CurrentDataPath = file(name);
-    const std::string n(name);
-    rc |= n == "big.CSV"   ? FileSave_NATIVE(st, 0)
-          : n == "big.DAT" ? FileSave_DIADEM(st, 0)
-                           : FileSave_ISO(st, 0);
-  }
+  std::string path = file("big.CSV");
+  rc |= FileSave_NATIVE(st, path, 0);
+  path = file("big.DAT");
+  rc |= FileSave_DIADEM(st, path, 0);
+  path = file("big.MME");
+  rc |= FileSave_ISO(st, path, 0);
   // The raw file of the largest LX2 download.
   st.session.IsLX2 = 1;
   st.session.TriggerSetting = 1;
   st.data.ChannelData.SampleCount = kRawRecords;
   st.data.StartTimeMs = -1000;
   sim::wsidFillRecords(sim::wsidModel(DummyWorldSID5th, 1), -1000, kRawRecords, st.data.RawWords.begin());
-  st.session.CurrentDataPath = file("big.X");
-  rc |= FileSave_Raw(st);
+  path = file("big.X");
+  rc |= FileSave_Raw(st, path);
   rc |= sim::wsidWriteCalibrationFiles(gFolder, "150", "12-Mar-2024", DummyWorldSID5th, 1);
   return rc == 0;
 }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/station.h"
-#include "platform/operator.h"
+#include "cli/console_operator.h"
 
 #include <functional>
 #include <string>

@@ -3,9 +3,9 @@
 // them; the output's extension picks the writer) and rawdump (the raw memory
 // dump CSV of the Diagnostics page).
 #include "cli/cli.h"
-#include "files/export.h"
-#include "link/download.h"
-#include "platform/paths.h"
+#include "ui/diagnostics_page.h"
+#include "ui/export_page.h"
+#include "ui/setup_page.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,8 +104,7 @@ int download(CliContext& c) {
     CliDisconnect(c);
     return kFailed;
   }
-  m.commit(Ctl::DOWNLOAD_BUT);
-  if (m.activePage() != pageIndex(Panel::Export)) {
+  if (DOWNLOAD_BUT(st) != 0) {
     CliDisconnect(c);
     return kFailed;
   }
@@ -129,25 +128,14 @@ int download(CliContext& c) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(d.out, ec);
   c.op.saveAnswer = ec ? d.out : full.lexically_normal().string();
-  // What the export button runs, keeping its result for the exit status.
-  const bool rawDue = st.data.RawPresent != 0 && st.data.RawSaved == 0;
-  const int rc = FileSave(st);
-  st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");
+  // What the export button runs, with what it wrote.
+  ExportResult written;
+  CB_BtnExport(st, &written);
   CliDisconnect(c);
-  // The raw file of a raw download takes over the current path; the export
-  // is then the chosen file with its extension raised, as the writers name it.
-  const bool rawWritten = rawDue && st.data.RawSaved != 0;
-  if (rc == 0) {
-    std::string exported = st.session.CurrentDataPath;
-    if (rawWritten) {
-      exported = c.op.saveAnswer.value_or(d.out);
-      pathUpperExtension(exported, pathLastDot(exported));
-    }
-    std::printf("exported: %s\n", exported.c_str());
-    if (rawWritten) std::printf("raw file: %s\n", st.session.CurrentDataPath.c_str());
-    return 0;
-  }
-  return kFailed;
+  if (written.status != 0) return kFailed;
+  std::printf("exported: %s\n", written.file.c_str());
+  if (!written.rawFile.empty()) std::printf("raw file: %s\n", written.rawFile.c_str());
+  return 0;
 }
 
 int rawdump(CliContext& c) {
@@ -161,12 +149,10 @@ int rawdump(CliContext& c) {
   if (CliConnect(c) != 0) return kFailed;
   setWindow(c.st.model, d.start, d.stop);
   c.op.saveAnswer = d.out;
-  // The download succeeds whatever became of the file; the exit status says
-  // whether the dump was written completely.
-  int saved = -1;
-  const int rc = Download(c.st, DownloadRawToFile, &saved);
+  // The exit status says whether the dump was written completely.
+  const int rc = RAWDOWNLOAD(c.st);
   CliDisconnect(c);
-  if (rc != 0 || saved != 0) return kFailed;
+  if (rc != 0) return kFailed;
   std::printf("raw dump: %s\n", c.st.session.CurrentDataPath.c_str());
   return 0;
 }

@@ -3,7 +3,8 @@
 // as the page-0 buttons and disconnects. A question the command was not told
 // to answer (--yes) ends it with exit status 3 after the question is printed.
 #include "cli/cli.h"
-#include "core/session_ops.h"
+#include "ui/screens.h"
+#include "ui/setup_page.h"
 #include "link/info.h"
 #include "link/link.h"
 #include "link/positions.h"

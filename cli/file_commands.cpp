@@ -5,7 +5,7 @@
 // operator would set them). A batch convert runs each input in a process of
 // its own, so that every output is what a convert of that input alone makes.
 #include "cli/cli.h"
-#include "files/export.h"
+#include "ui/export_page.h"
 #include "files/naming.h"
 #include "platform/paths.h"
 #include "ui/fileread.h"
@@ -214,10 +214,11 @@ int exportAs(CliContext& c, const std::string& out, const FileArgs& f) {
     std::fprintf(stderr, "convert: %s\n", m.text(Ctl::EXPORT_NOTICE1).c_str());
   }
   c.op.saveAnswer = absolute(out);
-  const int rc = FileSave(st);
-  st.ui->message(rc ? "ERROR" : "Export Status", rc ? "Export Failed" : "Export Successful");
-  if (rc != 0) return kFailed;
-  std::printf("exported: %s\n", st.session.CurrentDataPath.c_str());
+  // What the export button runs, with what it wrote.
+  ExportResult written;
+  CB_BtnExport(st, &written);
+  if (written.status != 0) return kFailed;
+  std::printf("exported: %s\n", written.file.c_str());
   return 0;
 }
 

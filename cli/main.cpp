@@ -1,9 +1,9 @@
 // lumvex-cli: the station without a screen. Global options choose the link,
 // a subcommand says what to do; messages go to stderr as "TITLE: text".
 #include "cli/cli.h"
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
 #include "ui/layout.h"
+#include "ui/main_window.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,6 +1,7 @@
 // Session subcommands: connect, report the unit's status, disconnect.
 #include "cli/cli.h"
-#include "core/session_ops.h"
+#include "ui/screens.h"
+#include "ui/setup_page.h"
 #include "link/link.h"
 #include "link/status.h"
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumvex {
 
@@ -87,6 +88,18 @@ struct TestIdentification {
   std::string CurrentFileName;
 };
 
+// Work areas of the processing steps, kept with the data they work on so that
+// no buffer hides inside a module and nothing is allocated per call: each grows
+// at first use to the longest download and is reused after.
+struct FilterWork {
+  std::vector<float> sequence;         // one padded series
+  std::vector<double> x1, x2, y1, y2;  // recurrence state of a column batch, one lane per column
+  std::vector<float> first, last, in, out, endPad;
+};
+struct LengthWork {
+  std::vector<float> a, b, result;  // the length change's working series
+};
+
 struct MeasurementData {
   ChannelTable ChannelData;
   ChannelTable ExportData;
@@ -99,10 +112,15 @@ struct MeasurementData {
   int AlreadyZeroed = 0;
   FixedBuffer<uint16_t> RawWords{kRawWords};
   int RawRecordCount = 0;                        // records held in RawWords
+  int RawRecordWords = 0;                        // words of each of them
   FixedBuffer<float> CalImage{kCalImageFloats};  // the calibration file read last
   int CalImageFloats = 0;                        // floats actually read into CalImage
+  // The bytes of a calibration image on its way to the unit (little-endian floats).
+  FixedBuffer<uint8_t> CalUploadBuffer{kCalImageFloats * sizeof(float)};
   ChannelCodeTables codes;
   TestIdentification ident;
+  FilterWork filterWork;
+  LengthWork lengthWork;
 };
 
 }  // namespace lumvex

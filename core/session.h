@@ -40,6 +40,7 @@ struct SessionState {
   std::string calDate;  // up to 35 characters
   std::string DirectionText;
   int demoRunning = 0, ioCheckRunning = 0, triggerTestRunning = 0;
+  int triggerCheckArmed = 0;  // the trigger check waits for the unit to see a trigger
   int SoftwareTriggerOffset = 0;
   int ReprocessRequested = 0;
   std::string CurrentDataPath;        // up to 1023 characters
@@ -50,5 +51,9 @@ struct SessionState {
   std::array<int, 12> LedRib{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
   std::array<int, 12> LedPosn{};
 };
+
+// The trigger code saved in files: the unit's trigger setting, plus 4 when the
+// test was triggered from the station.
+inline int SavedTriggerCode(const SessionState& s) { return s.TriggerSetting + s.SoftwareTriggerOffset; }
 
 }  // namespace lumvex

@@ -28,13 +28,26 @@ struct Station {
   // per LED slot X, Y, Z of head 1, then X, Y, Z of head 2 (mm).
   std::array<std::array<double, 6>, 9> conversionStart{};
   std::string workDir = ".";  // folder of the configuration and list files
-  // What a page change starts (TAB): the trigger test, I/O check and live
-  // display loops and the plot. Each module that owns one sets its entry when
-  // its controls are bound; an empty entry starts nothing.
-  struct PageActivities {
-    std::function<void(Station&)> TriggerCheck, Checkio, Demo, PlotData;
-  } pageActivities;
+  // Set by the page layer: brings the screens in line with the session after
+  // the link closed it (the operator chose "Disconnect", or the link was lost
+  // in the middle of a download). The link layer reports; the pages react.
+  std::function<void(Station&)> refreshScreens;
+  // Deviations (mm) of X, Y and Z that the position autocheck allows, from
+  // "AutoPosnCheck.ini" or the autocheck screen.
+  std::array<int, 3> AutoCheckLimits{};
   bool quitRequested = false;
 };
+
+// Takes on the family of dummyType (core/unit_family.h): DummyType, the LED
+// layout, the side transform's width and the sample interval.
+inline void SetUnitFamily(Station& st, int dummyType) {
+  const UnitFamily& f = unitFamily(dummyType);
+  st.session.DummyType = dummyType;
+  st.data.layout.LedCount = f.LedCount;
+  st.data.layout.AxesPerLed = f.AxesPerLed;
+  st.data.layout.SensorChannelCount = f.SensorChannelCount;
+  st.data.layout.transformWidth = f.transformWidth;
+  st.data.SampleIntervalMs = f.SampleIntervalMs;
+}
 
 }  // namespace lumvex

@@ -2,7 +2,6 @@
 
 #include "files/naming.h"
 #include "files/output.h"
-#include "files/textout.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -51,7 +50,7 @@ bool hasAltNames(int dummyType) {
   return dummyType == DummyHybridIII5th || dummyType == DummyHybridIII50th || isWorldSid(dummyType);
 }
 
-void putHeader(TextFileOut& out, Station& st, int relative, bool altNames) {
+void putHeader(OutFile& out, Station& st, int relative, bool altNames) {
   const auto& slot1 = st.data.codes.ChannelCodes[1];
   std::string& serial = st.session.SerialNumberText;
   serial.resize(cutAt(serial, "\r,").size());  // for good: later files show the cut text too
@@ -77,7 +76,7 @@ void putHeader(TextFileOut& out, Station& st, int relative, bool altNames) {
   out.put(h);
 }
 
-void putColumnNames(TextFileOut& out, const Station& st, bool altNames) {
+void putColumnNames(OutFile& out, const Station& st, bool altNames) {
   const int columns = st.data.ExportData.ChannelCount;
   std::vector<std::string> alt = altNames ? AltCsvNames(st) : std::vector<std::string>{};
   std::string line = "Time(ms),";
@@ -92,7 +91,7 @@ void putColumnNames(TextFileOut& out, const Station& st, bool altNames) {
   out.put(line);
 }
 
-void putSamples(TextFileOut& out, const ChannelTable& t) {
+void putSamples(OutFile& out, const ChannelTable& t) {
   const size_t columns = static_cast<size_t>(std::max(t.ChannelCount, 0));
   const float* row = t.values.data.get();
   for (int s = 0; s < t.SampleCount; ++s, row += columns) {
@@ -116,8 +115,6 @@ std::string timeOfDay() {
 }
 
 }  // namespace
-
-int SavedTriggerCode(const SessionState& s) { return s.TriggerSetting + s.SoftwareTriggerOffset; }
 
 std::vector<std::string> AltCsvNames(const Station& st) {
   const IniSettings& ini = st.ini;
@@ -150,26 +147,25 @@ std::vector<std::string> AltCsvNames(const Station& st) {
   return names;
 }
 
-int FileSave_NATIVE(Station& st, int relative) {
+int FileSave_NATIVE(Station& st, const std::string& path, int relative) {
   // Types without alternative names write their codes, and the file says it is
   // in the ISO format so that reading it back takes those codes.
   const bool altNames = st.ini.UseAltCsv != 0 && hasAltNames(st.session.DummyType);
-  TextFileOut out(st.session.CurrentDataPath);
-  if (!out.opened()) return -1;
+  OutFile out(size_t{4} << 20);
+  if (!out.open(path, OutFile::Incomplete::Remove)) return -1;
   putHeader(out, st, relative, altNames);
   putColumnNames(out, st, altNames);
   putSamples(out, st.data.ExportData);
-  return out.close();
+  return out.close() ? 0 : -1;
 }
 
-int FileSave_Raw(Station& st) {
-  std::string& path = st.session.CurrentDataPath;
+int FileSave_Raw(Station& st, std::string& path) {
   size_t dot = pathLastDot(path);
   if (dot == std::string::npos) return -1;
   path = path.substr(0, dot + 1) + (st.session.IsLX2 != 0 ? "RD2" : "RDF") +
          path.substr(std::min(path.size(), dot + 4));
-  TextFileOut out(path);
-  if (!out.opened()) return -1;
+  OutFile out(size_t{4} << 20);
+  if (!out.open(path, OutFile::Incomplete::Remove)) return -1;
   std::string h;
   if (st.session.DummyType == DummyWorldSID5th) h += "Lumvex Type: WorldSID 5th\r";
   if (st.session.DummyType == DummyWorldSID50th) h += "Lumvex Type: WorldSID\r";
@@ -193,7 +189,7 @@ int FileSave_Raw(Station& st) {
     }
     out.commit(p);
   }
-  return out.close();
+  return out.close() ? 0 : -1;
 }
 
 }  // namespace lumvex

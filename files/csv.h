@@ -11,21 +11,17 @@
 
 namespace lumvex {
 
-// The saved trigger code of the files: the unit's trigger setting, plus 4 when
-// the test was triggered from the station.
-int SavedTriggerCode(const SessionState& s);
-
 // The names of data columns 1 to ChannelCount - 1 in the alternative CSV
 // format (Hybrid III 5th/50th and WorldSID); empty for the other types.
 std::vector<std::string> AltCsvNames(const Station& st);
 
-// Writes ExportData as CSV at CurrentDataPath. relative: the zeroing choice,
-// named in line 1. 0 when the whole file was written, -1 otherwise.
-int FileSave_NATIVE(Station& st, int relative);
+// Writes ExportData as CSV at path. relative: the zeroing choice, named in
+// line 1. 0 when the whole file was written, -1 otherwise.
+int FileSave_NATIVE(Station& st, const std::string& path, int relative);
 
-// Writes RawWords beside CurrentDataPath, whose extension becomes "RDF" or
-// "RD2" (and stays so). 0, or -1 when the path has no extension or the file
-// could not be written completely.
-int FileSave_Raw(Station& st);
+// Writes RawWords beside the export at path, whose extension becomes "RDF" or
+// "RD2" (and stays so: path names the raw file afterwards). 0, or -1 when the
+// path has no extension or the file could not be written completely.
+int FileSave_Raw(Station& st, std::string& path);
 
 }  // namespace lumvex

@@ -35,7 +35,7 @@ void writeGlobalHeader(OutFile& out, const Station& st, int relative) {
   out.text(relative ? "102,Data is Relative\r\n" : "102,Data is Absolute\r\n");
   line(out, "103,",
        st.session.SerialNumberText + "  Direction:" + st.session.DirectionText +
-           " Trigger:" + formatInt(savedTriggerCode(st.session)));
+           " Trigger:" + formatInt(SavedTriggerCode(st.session)));
   line(out, "104,", id.TestDateDotted);
   line(out, "105,", id.TestTimeText);
   line(out, "106,", id.AtdText);
@@ -122,8 +122,7 @@ void writeColumns(OutFile& out, const MeasurementData& d, const ExportShape& sh)
 
 }  // namespace
 
-int FileSave_DIADEM(Station& st, int relative) {
-  std::string& path = st.session.CurrentDataPath;
+int FileSave_DIADEM(Station& st, std::string& path, int relative) {
   size_t dot = 0, sep = 0;
   ExportShape sh;
   if (!exportTarget(path, st.data, dot, sep, sh)) return -1;

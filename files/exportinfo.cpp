@@ -28,8 +28,6 @@ std::string_view columnPlotName(const MeasurementData& d, int n) {
   return {p.data(), strnlen(p.data(), p.size() - 1)};
 }
 
-int savedTriggerCode(const SessionState& s) { return s.TriggerSetting + s.SoftwareTriggerOffset; }
-
 bool exportTarget(std::string& path, const MeasurementData& d, size_t& dot, size_t& sep, ExportShape& shape) {
   dot = pathLastDot(path);
   if (dot == std::string::npos) return false;

@@ -33,8 +33,6 @@ bool exportTarget(std::string& path, const MeasurementData& d, size_t& dot, size
 std::string_view columnCode(const MeasurementData& d, int n);
 // Plot name of data column n (slot n - 1) as text.
 std::string_view columnPlotName(const MeasurementData& d, int n);
-// The trigger code saved in files: TriggerSetting + SoftwareTriggerOffset.
-int savedTriggerCode(const SessionState& s);
 
 // ExportData at sample s, column n of a row `channels` wide.
 inline float exportValue(const MeasurementData& d, int channels, int s, int n) {

@@ -134,7 +134,7 @@ ChannelFileTexts channelFileTexts(const Station& st, const ExportShape& sh) {
   const SessionState& ss = st.session;
   ChannelFileTexts t;
   t.transducer = "Lumvex Type " + std::string(currentTypeName(st)) + " s/n:" + ss.SerialNumberText +
-                 "  Direction: " + ss.DirectionText + "  Trigger:" + formatInt(savedTriggerCode(ss));
+                 "  Direction: " + ss.DirectionText + "  Trigger:" + formatInt(SavedTriggerCode(ss));
   t.interval = formatFixed(st.data.SampleIntervalMs / 1000, 6);
   // The start time stays single precision through the division to seconds.
   t.firstTime = formatFixed(static_cast<double>(st.data.StartTimeMs / 1000.0f), 4);
@@ -236,8 +236,7 @@ bool writeChannelFiles(const Station& st, const ExportShape& sh, const std::stri
 
 }  // namespace
 
-int FileSave_ISO(Station& st, int relative) {
-  std::string& path = st.session.CurrentDataPath;
+int FileSave_ISO(Station& st, std::string& path, int relative) {
   size_t dot = 0, sep = 0;
   ExportShape sh;
   if (!exportTarget(path, st.data, dot, sep, sh)) return -1;

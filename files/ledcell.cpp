@@ -51,19 +51,6 @@ const char* familyCode(int type) {
   }
 }
 
-void addTestObject(Station& st) {
-  auto text =
-      st.ui->prompt("ADD ISO TEST OBJECT", "Enter a new test object in the form:\n 1 - Vehicle 1", 40);
-  if (!text || text->size() <= 2) return;
-  Model& m = st.model;
-  m.appendItem(Ctl::TESTOBJECT, *text, text->substr(0, 1));
-  m.setIndex(Ctl::TESTOBJECT, m.itemCount(Ctl::TESTOBJECT) - 1);
-  std::string path = pathJoin(st.workDir, "isotestobject.txt");
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "a"), &std::fclose);
-  if (f) std::fprintf(f.get(), "\n%s", text->c_str());
-  TestObjectChange(st);
-}
-
 }  // namespace
 
 std::string LedIsoCellText(const Station& st, int row) {
@@ -128,13 +115,17 @@ void ComposeLedIsoCell(Station& st, int row) {
   st.model.setCell(Ctl::LED_TABLE, row, ledtable::Iso, LedIsoCellText(st, row));
 }
 
-void TESTOBJECT(Station& st, const Event& e) {
-  if (e.kind == EventKind::Commit) TestObjectChange(st);
-  if (e.kind == EventKind::RightClick) addTestObject(st);
-}
-
-void POSITION(Station& st, const Event& e) {
-  if (e.kind == EventKind::Commit) IsoPosnChange(st);
+void AddTestObject(Station& st) {
+  auto text =
+      st.ui->prompt("ADD ISO TEST OBJECT", "Enter a new test object in the form:\n 1 - Vehicle 1", 40);
+  if (!text || text->size() <= 2) return;
+  Model& m = st.model;
+  m.appendItem(Ctl::TESTOBJECT, *text, text->substr(0, 1));
+  m.setIndex(Ctl::TESTOBJECT, m.itemCount(Ctl::TESTOBJECT) - 1);
+  std::string path = pathJoin(st.workDir, "isotestobject.txt");
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "a"), &std::fclose);
+  if (f) std::fprintf(f.get(), "\n%s", text->c_str());
+  TestObjectChange(st);
 }
 
 }  // namespace lumvex

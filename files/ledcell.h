@@ -1,7 +1,7 @@
 // The ISO cells of the LED table: composing a row's spaced-out 25-character
 // channel-code text for the unit's family and side, and the test-object and
-// position selectors that edit every row's cell (with the right-click prompt
-// that adds a test object to "isotestobject.txt").
+// position selectors that edit every row's cell, and the prompt that adds a
+// test object to "isotestobject.txt".
 #pragma once
 
 #include "core/station.h"
@@ -28,10 +28,9 @@ constexpr int kLedIsoCellChars = 25;
 std::string LedIsoCellText(const Station& st, int row);
 // Writes that text into column 4 of the row.
 void ComposeLedIsoCell(Station& st, int row);
-// Control callbacks: a commit copies the selector's character into every
-// row's cell (TestObjectChange / IsoPosnChange, files/naming.h); a right-click
-// on TESTOBJECT asks for a new test object.
-void TESTOBJECT(Station& st, const Event& e);
-void POSITION(Station& st, const Event& e);
+// Asks for a new test object ("ADD ISO TEST OBJECT"); a name of more than two
+// characters is added to the selector, selected, appended to
+// "isotestobject.txt" and copied into every row's ISO cell.
+void AddTestObject(Station& st);
 
 }  // namespace lumvex

@@ -1,6 +1,7 @@
 #include "files/naming.h"
 
 #include "platform/paths.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,8 +15,6 @@ constexpr int kLedCellColumn = 4;
 constexpr int kCellLength = 25;
 constexpr size_t kCodeLength = 16;
 constexpr size_t kPlotNameMax = 127;
-
-bool contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
 
 char at(std::string_view s, size_t i) { return i < s.size() ? s[i] : ' '; }
 
@@ -136,37 +135,6 @@ std::string otherPlotName(std::string_view code, int relative) {
 
 }  // namespace
 
-std::string_view codeText(const CodeSlot& slot) {
-  const char* end = static_cast<const char*>(std::memchr(slot.data(), 0, slot.size()));
-  return std::string_view(slot.data(), end ? static_cast<size_t>(end - slot.data()) : slot.size());
-}
-
-void setCode(CodeSlot& slot, std::string_view text) {
-  size_t n = std::min(text.size(), slot.size() - 1);
-  std::memcpy(slot.data(), text.data(), n);
-  slot[n] = 0;
-}
-
-void InitDummyTypeNames(MeasurementData& d) { d.codes.DummyTypeNames = initialDummyTypeNames(); }
-
-std::string_view currentTypeName(const Station& st) {
-  int t = st.session.DummyType;
-  if (t < 0 || t > 7) t = 8;
-  const auto& n = st.data.codes.DummyTypeNames[t];
-  return std::string_view(n.data(), strnlen(n.data(), n.size()));
-}
-
-void AppendTypeNameSuffix(Station& st, std::string_view marker, std::string_view suffix) {
-  int t = st.session.DummyType;
-  if (t < 0 || t > 7) return;
-  auto& n = st.data.codes.DummyTypeNames[t];
-  size_t len = strnlen(n.data(), n.size() - 1);
-  if (contains(std::string_view(n.data(), len), marker)) return;
-  size_t add = std::min(suffix.size(), n.size() - 1 - len);
-  std::memcpy(n.data() + len, suffix.data(), add);
-  n[len + add] = 0;
-}
-
 std::string CodeFromLedCell(std::string_view cell, char axis) {
   static constexpr int kPick[14] = {0, 2, 4, 5, 6, 7, 9, 10, 12, 13, 15, 16, 18, 19};
   std::string code;
@@ -216,9 +184,9 @@ void EncodeFilter(Station& st, char letter) {
   int last = std::min(st.data.ChannelData.ChannelCount - 2, kCodeSlots - 1);
   for (int k = 0; k <= last; ++k) {
     std::string_view code = codeText(codes.ChannelCodes[k]);
-    if (contains(code, "SENS"))
+    if (Contains(code, "SENS"))
       codes.ChannelCodes[k][15] = unfiltered;
-    else if (!contains(code, "DSL"))
+    else if (!Contains(code, "DSL"))
       codes.ChannelCodes[k][15] = letter;
   }
 }
@@ -234,7 +202,7 @@ int GetCAC(const Station& st, int k) {
   if (k < 0 || k >= kCodeSlots) return 327;
   std::string_view code = codeText(st.data.codes.ChannelCodes[k]);
   for (const Rule& r : kRules)
-    if (contains(code, r.part)) return r.cls;
+    if (Contains(code, r.part)) return r.cls;
   return 327;
 }
 
@@ -249,39 +217,6 @@ int GeneratePlotNames(Station& st, int relative) {
   for (int k = 0; k <= last; ++k)
     setPlotName(codes.PlotNames[k], otherPlotName(codeText(codes.ChannelCodes[k]), relative));
   return 0;
-}
-
-void IrTraccCodePair(const CodeSlot& middleY, int p, bool mme, CodeSlot& first, CodeSlot& second) {
-  first = middleY;
-  if (mme) {
-    first[7] = first[6] == 'L' ? 'E' : 'I';
-    first[8] = '0';
-    first[9] = static_cast<char>('0' + (p <= 3 ? p : p - 3));
-    second = first;
-    first[14] = '0';
-    second[14] = 'Y';
-  } else {
-    second = first;
-    first[14] = 'U';
-    second[14] = 'C';
-  }
-}
-
-void AssignIrTraccCodes(Station& st) {
-  auto& c = st.data.codes.ChannelCodes;
-  bool mme = st.ini.UseMmeIrtChannelNames != 0;
-  for (int p = 0; p < 6; ++p) IrTraccCodePair(c[9 * p + 4], p, mme, c[60 + p], c[66 + p]);
-}
-
-void LengthChangeCode(const CodeSlot& ledX, CodeSlot& out) {
-  out = ledX;
-  out[14] = 'L';
-  out[15] = 'B';
-}
-
-void AssignLengthChangeCodes(Station& st) {
-  auto& c = st.data.codes.ChannelCodes;
-  for (int i = 0; i < 18; ++i) LengthChangeCode(c[3 * i], c[72 + i]);
 }
 
 }  // namespace lumvex

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace lumvex {
@@ -23,14 +25,19 @@ bool OutFile::openWith(const std::string& path, int flags) {
   if (fd_ >= 0) ::close(fd_);
   len_ = 0;
   pos_ = end_ = 0;
+  removeIncomplete_ = false;
+  path_ = path;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
   failed_ = fd_ < 0;
   return !failed_;
 }
 
-bool OutFile::open(const std::string& path) {
+bool OutFile::open(const std::string& path, Incomplete onFailure) {
   cutAtClose_ = false;
-  return openWith(path, O_TRUNC);
+  if (!openWith(path, O_TRUNC)) return false;
+  struct stat sb;
+  removeIncomplete_ = onFailure == Incomplete::Remove && ::fstat(fd_, &sb) == 0 && S_ISREG(sb.st_mode);
+  return true;
 }
 
 bool OutFile::openInPlace(const std::string& path) {
@@ -95,6 +102,12 @@ void OutFile::put(std::string_view bytes) {
   }
 }
 
+void OutFile::put(char c) {
+  char* p = reserve(1);
+  *p = c;
+  commit(p + 1);
+}
+
 void OutFile::text(std::string_view s) {
   for (size_t lf; (lf = s.find('\n')) != std::string_view::npos; s.remove_prefix(lf + 1)) {
     put(s.substr(0, lf));
@@ -109,11 +122,46 @@ bool OutFile::close() {
   // the new bytes, as with a file truncated on open.
   if (fd_ >= 0 && cutAtClose_ && ::ftruncate(fd_, static_cast<off_t>(end_)) != 0) failed_ = true;
   if (fd_ >= 0 && ::close(fd_) != 0) failed_ = true;
+  const bool ok = fd_ >= 0 && !failed_;
+  if (!ok && removeIncomplete_) ::unlink(path_.c_str());
   fd_ = -1;
-  bool ok = !failed_;
+  removeIncomplete_ = false;
   failed_ = false;
   return ok;
 }
+
+namespace {
+
+constexpr char kTwoDigits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Above this the float is an integer and far beyond any measured value; the
+// general formatter handles it.
+constexpr double kFastLimit = 1e15;
+
+}  // namespace
+
+char* formatFixed2(char* out, float v) {
+  const double x = v;
+  if (!std::isfinite(x)) {
+    int n = std::snprintf(out, kMaxNumberText, "%4.2f", x);
+    return out + (n > 0 ? n : 0);
+  }
+  const double ax = std::fabs(x);
+  if (ax >= kFastLimit) return std::to_chars(out, out + kMaxNumberText, x, std::chars_format::fixed, 2).ptr;
+  // A float has 24 significant bits, so ax * 100 is exact in double and
+  // rounding it to an integer (ties to even) rounds the exact value as glibc does.
+  const uint64_t n = static_cast<uint64_t>(std::nearbyint(ax * 100.0));
+  if (std::signbit(x)) *out++ = '-';
+  out = std::to_chars(out, out + kMaxNumberText, n / 100).ptr;
+  *out++ = '.';
+  std::memcpy(out, kTwoDigits + 2 * (n % 100), 2);
+  return out + 2;
+}
+
+char* formatWord(char* out, unsigned v) { return std::to_chars(out, out + kMaxNumberText, v).ptr; }
 
 namespace {
 

@@ -14,7 +14,9 @@
 // operator; either way the link is back in line mode and no progress box is
 // left open.
 #include "core/session.h"
+#include "support/scripted_operator.h"
 #include "fuzz/fuzz_check.h"
+#include "files/rawdump.h"
 #include "link/download.h"
 #include "link/link.h"
 #include "platform/transport.h"
@@ -130,8 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(writeAll(fds[1], line + stream));
   if (hangUp) shutdown(fds[1], SHUT_WR);
 
-  int dumped = 0;
-  const int rc = Download(st, mode, &dumped);
+  const int rc = Download(st, mode);
   FUZZ_CHECK(rc == 0 || rc == -1);
   FUZZ_CHECK(r.op.openProgressBoxes == 0);
   if (st.session.linkHandle) FUZZ_CHECK(st.session.linkHandle->lineMode());
@@ -163,7 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (mode != DownloadRawToFile) {
       FUZZ_CHECK(st.data.ChannelData.SampleCount == records && st.data.ChannelData.ChannelCount == 60);
     } else {
-      FUZZ_CHECK(dumped == 0);  // written to /dev/null
+      FUZZ_CHECK(st.data.RawRecordWords == words);
+      FUZZ_CHECK(DumpFileSave(st, st.data.RawRecordCount, st.data.RawRecordWords) == 0);  // to /dev/null
     }
   }
 

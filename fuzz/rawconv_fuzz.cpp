@@ -18,8 +18,9 @@
 // very rows of one thread; and a whole conversion from the file must give
 // those rows too, or refuse a file that does not cover the layout.
 #include "core/station.h"
+#include "support/scripted_operator.h"
 #include "fuzz/fuzz_check.h"
-#include "processing/callayout.h"
+#include "core/callayout.h"
 #include "processing/rawconv.h"
 #include "sim/wsid_model.h"
 

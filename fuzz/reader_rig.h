@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/station.h"
+#include "support/scripted_operator.h"
 #include "files/readers.h"
 #include "fuzz/fuzz_check.h"
 

@@ -1,10 +1,7 @@
 #include "link/download.h"
 
 #include "link/link.h"
-#include "core/session_ops.h"
 #include "link/status.h"
-#include "platform/paths.h"
-#include "processing/assembly.h"
 
 #include <algorithm>
 #include <charconv>
@@ -62,18 +59,6 @@ struct TimerHold {
   }
 };
 
-// printf("%4.1f") of a float promoted to double, as the C locale writes it
-// whatever locale the front end set (a decimal comma would split the field).
-char* fixedWidth4(char* out, float v) {
-  char digits[64];
-  const auto r =
-      std::to_chars(digits, digits + sizeof digits, static_cast<double>(v), std::chars_format::fixed, 1);
-  const size_t n = static_cast<size_t>(r.ptr - digits);
-  for (size_t i = n; i < 4; ++i) *out++ = ' ';
-  std::memcpy(out, digits, n);
-  return out + n;
-}
-
 struct LineModeGuard {
   Station& st;
   bool active = false;
@@ -120,8 +105,7 @@ int receiveRecords(Station& st, long records, long words) {
 
 }  // namespace
 
-int Download(Station& st, int mode, int* dumpResult) {
-  if (dumpResult) *dumpResult = -1;
+int Download(Station& st, int mode) {
   if (!windowAccepted(st)) return -1;
   TimerHold hold(st);
   const int start = st.model.intValue(Ctl::DL_START_TIME);
@@ -187,7 +171,7 @@ int Download(Station& st, int mode, int* dumpResult) {
     st.ui->message("Communication Error",
                    "Connection to the Lumvex has been lost.\n Try Reconnnecting\nCheck Lumvex power or "
                    "reboot the Lumvex");
-    CtrlScreens(st);
+    if (st.refreshScreens) st.refreshScreens(st);
     return -1;
   }
   st.model.setText(Ctl::STATUSBOX, "Connected - Idle");
@@ -205,83 +189,8 @@ int Download(Station& st, int mode, int* dumpResult) {
     st.data.ChannelData.SampleCount = static_cast<int>(records);
     st.data.ChannelData.ChannelCount = mode == DownloadProcessed ? static_cast<int>(words) : 60;
   }
-  if (mode == DownloadRawToFile) {
-    const int saved = DumpFileSave(st, static_cast<int>(records), static_cast<int>(words));
-    if (dumpResult) *dumpResult = saved;
-  }
+  st.data.RawRecordWords = static_cast<int>(words);
   return 0;
-}
-
-int DumpFileSave(Station& st, int records, int words) {
-  FileRequest req;
-  req.title = "Save Data File";
-  req.folder = st.ini.DefaultStorageLocation.data();
-  req.filter = "*.CSV";
-  req.defaultName = "*.CSV";
-  req.save = true;
-  std::optional<std::string> path = st.ui->chooseFile(req);
-  if (!path || path->empty()) return -1;
-  st.session.CurrentDataPath = *path;
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path->c_str(), "wb"), &std::fclose);
-  if (!f) {
-    st.ui->message("ERROR", "Could not create the raw dump file\n" + *path);
-    return -1;
-  }
-
-  std::vector<char> out;
-  out.reserve(1 << 20);
-  auto flush = [&]() {
-    bool ok = std::fwrite(out.data(), 1, out.size(), f.get()) == out.size();
-    out.clear();
-    return ok;
-  };
-  std::string head = "Lumvex Type:" + st.model.text(Ctl::LXtype) + "\r";
-  out.insert(out.end(), head.begin(), head.end());
-  float time = static_cast<float>(st.model.intValue(Ctl::DL_START_TIME));
-  const auto* raw = reinterpret_cast<const int16_t*>(st.data.RawWords.begin());
-  char num[64];
-  bool ok = true;
-  for (int r = 0; r < records && ok; ++r) {
-    out.insert(out.end(), num, fixedWidth4(num, time));
-    out.push_back(',');
-    const int16_t* w = raw + static_cast<size_t>(r) * words;
-    for (int k = 0; k < words; ++k) {
-      auto res = std::to_chars(num, num + sizeof num, 2 * static_cast<int>(w[k]));
-      *res.ptr++ = ',';
-      out.insert(out.end(), num, res.ptr);
-    }
-    out.push_back('\r');
-    time += 0.1f;
-    if (out.size() > (1u << 20) - 4096) ok = flush();
-  }
-  if (ok) ok = flush();
-  if (std::fflush(f.get()) != 0) ok = false;
-  if (!ok) {
-    // A dump cut short must not pass for a complete one.
-    st.ui->message("ERROR", "Could not write the raw dump file completely\n" + *path);
-    return -1;
-  }
-  return 0;
-}
-
-void DOWNLOAD_BUT(Station& st) {
-  const int s = CheckStatus(st);
-  if (s != StatusReady && s != StatusDataHeld) return;
-  if (st.model.visible(Ctl::SAVE_LED_INFO)) {
-    st.ui->message("NOTE:", "Save or Cancel the LED settings");
-    return;
-  }
-  if (GetLumvexData(st) == 0) st.model.setActivePage(pageIndex(Panel::Export));
-}
-
-void RAWDOWNLOAD(Station& st) {
-  const int s = CheckStatus(st);
-  if (s != StatusReady && s != StatusDataHeld) return;
-  if (st.session.ioCheckRunning) {
-    st.session.ioCheckRunning = 0;
-    st.model.setLabel(Ctl::CHECKIOBUT, "Check I/O");
-  }
-  Download(st, DownloadRawToFile);
 }
 
 bool ParseCount(const std::string& field, long& out) {

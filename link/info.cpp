@@ -241,15 +241,4 @@ int SetTime(Station& st) {
   return 0;
 }
 
-void TESTINFO(Station& st) {
-  st.model.setText(Ctl::TESTINFO, CleanTestComment(st.model.text(Ctl::TESTINFO)));
-  SetTestComment(st);
-  st.ui->message("note", "ATD information changed in Lumvex");
-}
-
-void TRIGGER_SET(Station& st) {
-  if (TriggerSet(st) == 0) st.ui->message("note", "Trigger Setting changed in Lumvex");
-  GetLXinfo(st);
-}
-
 }  // namespace lumvex

@@ -49,9 +49,4 @@ std::string CommentFromUnit(std::string_view field);
 // TESTINFO text -> the line sent to the unit ('#' -> 0x03, CR appended).
 std::string CommentToUnit(std::string_view text);
 
-// Page-0 callbacks (commit): the test comment is cleaned, shown and sent; a
-// trigger choice is sent and the unit's settings read back.
-void TESTINFO(Station& st);
-void TRIGGER_SET(Station& st);
-
 }  // namespace lumvex

@@ -1,6 +1,5 @@
 #include "link/link.h"
 
-#include "core/session_ops.h"
 #include "link/query.h"
 #include "platform/transport.h"
 
@@ -199,7 +198,7 @@ int sendRcv(Station& st, std::string& buffer) {
     st.model.setActivePage(0);
     Disconnect(st);
     st.session.unitStatus = StatusDisconnected;
-    CtrlScreens(st);
+    if (st.refreshScreens) st.refreshScreens(st);
   } else {
     link->clear();
   }

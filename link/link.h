@@ -30,7 +30,9 @@ void Disconnect(Station& st);
 
 // Sends the command line held in `buffer` and replaces it with the reply line.
 // 0 success, -1 I/O error (operator already asked Continue / Disconnect),
-// -2 link lost (link closed, operator told).
+// -2 link lost (link closed, operator told). "Disconnect" closes the link,
+// ends the live display and I/O check, returns to page 0 and has the screens
+// follow (Station::refreshScreens).
 int sendRcv(Station& st, std::string& buffer);
 
 // Splits a reply into its two data fields and checks name and checksum.

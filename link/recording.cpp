@@ -1,12 +1,10 @@
 #include "link/recording.h"
 
-#include "core/session_ops.h"
 #include "link/info.h"
 #include "link/link.h"
 #include "link/positions.h"
 #include "link/query.h"
 #include "link/status.h"
-#include "maintenance/battery.h"
 
 #include <algorithm>
 #include <array>
@@ -17,8 +15,6 @@ namespace {
 constexpr int kEraseTimeoutMs = 10000;
 constexpr int kErasePollMs = 1000;
 constexpr size_t kEraseLineMax = 126;  // bytes
-
-bool readyOrHolding(int status) { return status == StatusReady || status == StatusDataHeld; }
 
 int writeLine(Station& st, std::string_view cmd) { return WriteRaw(st, cmd.data(), cmd.size()); }
 
@@ -140,79 +136,6 @@ int EraseStatus(Station& st) {
 
 int NORFLASH(Station& st) {
   return acknowledged(st, "NORFLASH#128\r\n", "NORFLASH", "in forcing NOR Flash use");
-}
-
-void ARM_BUT(Station& st) {
-  Model& m = st.model;
-  SessionState& s = st.session;
-  if (Contains(m.label(Ctl::ARM_BUT), "DISARM")) {
-    m.setLabel(Ctl::ARM_BUT, "ARM");
-    Disarm(st);
-    return;
-  }
-  if (s.triggerInvalid) {
-    st.ui->message("Can Not Arm", "Fix Trigger Setting");
-    return;
-  }
-  if (!readyOrHolding(CheckStatus(st))) return;
-
-  std::array<double, kMaxPointValues> points{};
-  int count = 0;
-  getPoints(st, count, points.data());  // a failed query leaves zeros: every LED counts as in error
-  const int leds = std::clamp(st.data.layout.LedCount, 0, 18);
-  const int axes = std::clamp(st.data.layout.AxesPerLed, 2, 3);
-  int errors = CountLedErrors(points.data(), leds, axes);
-  if (errors > 0 && !st.ui->confirm("LED errors detected!", LedErrorQuestion(errors))) return;
-
-  if (s.IsLX2 && st.ini.FuelGaugeInstalled && DoBattery(st) < 50 &&
-      !st.ui->confirm(
-          "BATTERY errors detected!",
-          "Battery is less than 50 percent charged or reporting errors \r\nClick YES to continue to "
-          "ARM\r\nClick NO to STOP and fix the battery"))
-    return;
-
-  m.setVisible(Ctl::TRIGGER_BUT, true);
-  m.setDimmed(Ctl::TRIGGER_BUT, false);
-  m.setLabel(Ctl::ARM_BUT, "DISARM");
-  s.SoftwareTriggerOffset = 0;
-  if (Arm(st) != 0) {
-    m.setVisible(Ctl::TRIGGER_BUT, false);
-    m.setLabel(Ctl::ARM_BUT, "ARM");
-  }
-}
-
-void TRIGGER_BUT(Station& st) {
-  Trigger(st);
-  st.session.SoftwareTriggerOffset = 4;
-}
-
-void CIRC_LIN_BUT(Station& st) {
-  if (!readyOrHolding(CheckStatus(st))) return;
-  bool linear = st.model.number(Ctl::CIRC_LIN_BUT) != 0;
-  st.model.setVisible(Ctl::TSTOP, linear);
-  st.model.setVisible(Ctl::LIN_BUF_LABEL, linear);
-}
-
-void ERASE_BUT(Station& st) {
-  constexpr char kAsk[] = "Are you sure you want to Erase memory";
-  if (!st.ui->confirm("Erase Request", kAsk)) return;
-  if (st.ui->twoButton("Erase Request second check", kAsk, "No", "Yes") != 2) return;
-  if (!readyOrHolding(CheckStatus(st))) return;
-  int r = Erase(st);
-  if (r == 0) r = EraseStatus(st);
-  if (r != 0) st.ui->message("ERASE FAILED", "At least one Sector didn't erase");
-  int s = CheckStatus(st);
-  // A reply error must not turn an open session into "disconnected"; a lost
-  // link has already been closed (and the status set to -1) by the link.
-  if (s >= 0) st.session.unitStatus = s;
-  if (s == -2) st.session.unitStatus = StatusDisconnected;
-  CtrlScreens(st);
-}
-
-void DISABLE_SD(Station& st) {
-  NORFLASH(st);
-  DumpInfo(st);
-  st.ui->message("FLASH USE", "SD CARD Read disabled until Lumvex is Rebooted");
 }
 
 }  // namespace lumvex

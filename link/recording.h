@@ -29,11 +29,4 @@ int CountLedErrors(const double* points, int ledCount, int axesPerLed);
 // The question asked before arming when LEDs report error codes.
 std::string LedErrorQuestion(int count);
 
-// Control callbacks (commit).
-void ARM_BUT(Station& st);
-void TRIGGER_BUT(Station& st);
-void CIRC_LIN_BUT(Station& st);
-void ERASE_BUT(Station& st);
-void DISABLE_SD(Station& st);
-
 }  // namespace lumvex

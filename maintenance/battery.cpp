@@ -88,13 +88,8 @@ int DoBattery(Station& st) {
   return charge;
 }
 
-void CHECK_BATT(Station& st) { DoBattery(st); }
-
-void BAT_RESET(Station& st) {
-  if (twice([&] { return BattSetFullCharge(st); }) == -1)
-    st.ui->message("Battery Comm Error", "Bad Comm with Battery");
-  else
-    st.ui->message("Fuel Gage Reset", "Battery Fuel Gage Reset to Full Charge");
+int ResetFuelGauge(Station& st) {
+  return twice([&] { return BattSetFullCharge(st); });
 }
 
 }  // namespace lumvex

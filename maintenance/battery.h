@@ -16,13 +16,12 @@ constexpr int kBatteryCommErrors = -3;
 int GetBattInfo(Station& st, int& charge, double& volts);
 // Tells the gauge that the battery is full. 0, or -1.
 int BattSetFullCharge(Station& st);
+// Tells the gauge that the battery is full, with the battery commands' second
+// try. 0, or -1.
+int ResetFuelGauge(Station& st);
 // Reads and shows the battery state, with the dialogs for its error codes.
 // The charge as read (0 to 100, or a negative code), or 0 when no reading
 // succeeded or the chosen gauge reset failed.
 int DoBattery(Station& st);
-
-// "Check Batt" (page 0) and "Set Battery Fuel Gage to Full" (Diagnostics).
-void CHECK_BATT(Station& st);
-void BAT_RESET(Station& st);
 
 }  // namespace lumvex

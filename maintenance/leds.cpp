@@ -14,13 +14,23 @@ int showList(Station& st, std::string_view cmd, std::string_view name, int n, do
   return 0;
 }
 
-// Fills `to` with the unit's list, cut toward zero, or with `fallback`.
+// A number from the unit cut toward zero, or `fallback` when it is not in
+// lo..hi: the table indexes its lists with it (a huge or NaN value cannot even
+// be cut to an int).
+int assignmentValue(double v, int lo, int hi, int fallback) {
+  if (!(v > lo - 1.0 && v < hi + 1.0)) return fallback;
+  const int i = static_cast<int>(v);
+  return i >= lo && i <= hi ? i : fallback;
+}
+
+// Fills `to` with the unit's list (each value in lo..hi), or with `fallback`.
 template <typename Show>
-void readAssignment(Station& st, Show show, std::array<int, kAssignedLeds>& to, int fallback) {
+void readAssignment(Station& st, Show show, std::array<int, kAssignedLeds>& to, int lo, int hi,
+                    int fallback) {
   double v[kAssignedLeds] = {};
   for (int t = 0; t < kTries; ++t) {
     if (show(st, kAssignedLeds, v) == 0) {
-      for (int i = 0; i < kAssignedLeds; ++i) to[i] = static_cast<int>(v[i]);
+      for (int i = 0; i < kAssignedLeds; ++i) to[i] = assignmentValue(v[i], lo, hi, fallback);
       return;
     }
   }
@@ -40,8 +50,8 @@ int ShowLedPosn(Station& st, int n, double* out) {
 }
 
 void GetLedInfo(Station& st) {
-  readAssignment(st, ShowLedRib, st.session.LedRib, 1);
-  readAssignment(st, ShowLedPosn, st.session.LedPosn, 0);
+  readAssignment(st, ShowLedRib, st.session.LedRib, 1, kLedRibs, 1);
+  readAssignment(st, ShowLedPosn, st.session.LedPosn, 0, kLedPositions - 1, 0);
 }
 
 }  // namespace lumvex

@@ -21,11 +21,24 @@ static_assert(sizeof(kInfo) / sizeof(kInfo[0]) == kControlCount);
 
 const Cell kNoCell{};
 
+struct PanelInfo {
+  std::string_view object, title;
+};
+constexpr PanelInfo kPanels[] = {
+#define LUMVEX_PANEL(name, object, title, page) {object, title},
+#include "platform/panels.def"
+#undef LUMVEX_PANEL
+};
+static_assert(sizeof(kPanels) / sizeof(kPanels[0]) == static_cast<size_t>(Panel::Count));
+
 }  // namespace
 
 std::string_view controlName(Ctl c) { return kInfo[static_cast<int>(c)].name; }
 Panel controlPanel(Ctl c) { return kInfo[static_cast<int>(c)].panel; }
 CtlKind controlKind(Ctl c) { return kInfo[static_cast<int>(c)].kind; }
+
+std::string_view panelName(Panel p) { return kPanels[static_cast<int>(p)].object; }
+std::string_view panelTitle(Panel p) { return kPanels[static_cast<int>(p)].title; }
 
 bool controlByName(std::string_view name, Ctl& out) {
   for (int i = 0; i < kControlCount; ++i) {

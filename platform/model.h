@@ -15,27 +15,35 @@
 namespace lumvex {
 
 enum class Panel : int {
-  Main,
-  Setup,        // tab page 0 "Connect/Setup"
-  Plot,         // 1 "Plot"
-  Live,         // 2 "Live Display"
-  Diagnostics,  // 3 "Diagnostics"
-  Export,       // 4 "Export"
-  TriggerTest,  // 5 "Trigger Test"
-  AutoCheck,    // 6 "LED Position Auto Check"
-  CableDisconnect,
-  Finder,
-  Adaptor,
-  LoaderWait,  // "PLEASE WAIT" notice while the unit processes an upload
+#define LUMVEX_PANEL(name, object, title, page) name,
+#include "platform/panels.def"
+#undef LUMVEX_PANEL
   Count
 };
+
+namespace detail {
+constexpr int kPanelPages[] = {
+#define LUMVEX_PANEL(name, object, title, page) page,
+#include "platform/panels.def"
+#undef LUMVEX_PANEL
+};
+}  // namespace detail
+
 constexpr int kPageCount = 7;
 // Tab page index of a page panel (Setup = 0 ... AutoCheck = 6), -1 otherwise.
 constexpr int pageIndex(Panel p) {
-  int i = static_cast<int>(p) - static_cast<int>(Panel::Setup);
-  return (i >= 0 && i < kPageCount) ? i : -1;
+  const int i = static_cast<int>(p);
+  return i >= 0 && i < static_cast<int>(Panel::Count) ? detail::kPanelPages[i] : -1;
 }
-constexpr Panel pagePanel(int page) { return static_cast<Panel>(static_cast<int>(Panel::Setup) + page); }
+constexpr Panel pagePanel(int page) {
+  for (int i = 0; i < static_cast<int>(Panel::Count); ++i)
+    if (detail::kPanelPages[i] == page) return static_cast<Panel>(i);
+  return Panel::Count;
+}
+// The name front ends give a panel ("PANEL" for the main window, "Setup",
+// "LoaderWait", ...) and the title it starts with.
+std::string_view panelName(Panel p);
+std::string_view panelTitle(Panel p);
 
 enum class CtlKind {
   Button,

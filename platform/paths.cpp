@@ -36,12 +36,6 @@ size_t pathLastDot(std::string_view path) {
   return d;
 }
 
-std::string pathStem(std::string_view path) {
-  std::string name = pathFileName(path);
-  size_t d = name.rfind('.');
-  return d == std::string::npos ? name : name.substr(0, d);
-}
-
 size_t pathLastSeparator(std::string_view path) { return path.rfind(kPathSeparator); }
 
 void pathUpperExtension(std::string& path, size_t dot) {

@@ -17,8 +17,6 @@ std::string pathFileName(std::string_view path);
 std::string pathJoin(std::string_view folder, std::string_view name);
 // Position of the last '.' of the file part, or npos.
 size_t pathLastDot(std::string_view path);
-// The file part without its extension.
-std::string pathStem(std::string_view path);
 // Position of the last separator, or npos.
 size_t pathLastSeparator(std::string_view path);
 // Raises the (up to) three characters after the '.' at `dot` to upper case, in place.

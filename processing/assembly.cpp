@@ -1,7 +1,5 @@
 #include "processing/assembly.h"
 
-#include "processing/offsets.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -71,15 +69,7 @@ void CoordConvert(Station& st, int n, double* v) {
   if (side == Side::None) return;
   const int type = st.session.DummyType;
   if (type == DummyPolar) {
-    const double turn = (side == Side::Right ? kPolarRotationDeg : -kPolarRotationDeg) * kPi / 180.0;
-    for (int k = 0; k + 1 < n; k += 2) {
-      const double x = v[k], y = v[k + 1];
-      if (isPolarStatus(x, y)) continue;
-      const double r = std::sqrt(x * x + y * y);
-      const double a = std::atan2(y, x) + turn;
-      v[k] = r * std::cos(a);
-      v[k + 1] = r * std::sin(a);
-    }
+    RotatePolarPairs(n, v, side == Side::Right);
   } else if (type == DummySIDIIs || isWorldSid(type)) {
     for (int k = 0; k + 2 < n; k += 3) {
       if (isErrorTriple(v[k], v[k + 1], v[k + 2])) continue;
@@ -88,6 +78,31 @@ void CoordConvert(Station& st, int n, double* v) {
       else
         v[k + 1] = -v[k + 1];
     }
+  }
+}
+
+void CalcChannelOffsets(MeasurementData& d) {
+  const ChannelTable& t = d.ChannelData;
+  // Short data sets: rows past SampleCount hold whatever an earlier data set
+  // left there, so average only the rows that belong to this one.
+  const int rows = std::min(t.SampleCount, 100);
+  const int cols = std::min(t.ChannelCount, kMaxChannels);
+  for (int c = 1; c < cols; ++c) {
+    double sum = 0;
+    for (int r = 0; r < rows; ++r) sum += t.at(r, c);
+    d.ChannelOffsets[c] = rows > 0 ? static_cast<float>(sum / rows) : 0.0f;
+  }
+}
+
+void RotatePolarPairs(int n, double* v, bool rightSide) {
+  const double turn = (rightSide ? kPolarRotationDeg : -kPolarRotationDeg) * kPi / 180.0;
+  for (int k = 0; k + 1 < n; k += 2) {
+    const double x = v[k], y = v[k + 1];
+    if (isPolarStatus(x, y)) continue;
+    const double r = std::sqrt(x * x + y * y);
+    const double a = std::atan2(y, x) + turn;
+    v[k] = r * std::cos(a);
+    v[k + 1] = r * std::sin(a);
   }
 }
 

@@ -146,15 +146,6 @@ double theta(CalContext& cal, LookupMemo* memo, double y, int row, int edgeRow, 
   return Q + (v - bp[c - 1]) * (P - Q) / (bp[c] - bp[c - 1]);
 }
 
-}  // namespace
-
-double GetTheta(CalContext& cal, double y, int row, int edgeRow, double v, double ratio, int plane,
-                const double* bp, int columns) {
-  return theta(cal, nullptr, y, row, edgeRow, v, ratio, plane, bp, columns);
-}
-
-namespace {
-
 constexpr double kTolerance = 0.01;  // mm
 constexpr int kMaxPasses = 100;
 constexpr double kErrorCode = 9;

@@ -5,9 +5,9 @@
 // where a value is stored (the table, and the A/B series of the length change).
 #include "processing/derived.h"
 
-#include "files/naming.h"
+#include "core/channel_codes.h"
 #include "processing/filter.h"
-#include "processing/offsets.h"
+#include "processing/assembly.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,14 +142,9 @@ float lengthRunValue(float x, float y) {
   return ia == ib ? static_cast<float>(ib) : 0.0f;
 }
 
-struct LengthScratch {
-  std::vector<float> a, b, result;
-};
-
 // The working series of the length change, sized once for the longest
 // download and reused, like the filter's work sequence.
-LengthScratch& lengthScratch(int samples) {
-  static LengthScratch s;
+LengthWork& lengthScratch(LengthWork& s, int samples) {
   const size_t n = std::max<size_t>(static_cast<size_t>(samples), kMaxRecords);
   if (s.a.size() < n) {
     s.a.resize(n);
@@ -159,7 +154,7 @@ LengthScratch& lengthScratch(int samples) {
   return s;
 }
 
-void lengthLed(Station& st, int led, LengthScratch& s) {
+void lengthLed(Station& st, int led, LengthWork& s) {
   ChannelTable& t = st.data.ChannelData;
   const int n = t.SampleCount;
   const int xc = 3 * led + 1;
@@ -178,8 +173,8 @@ void lengthLed(Station& st, int led, LengthScratch& s) {
     }
     auto stretch = [&](int b, int e) {
       if (e <= b) return;
-      Butfilt(s.a.data() + b, kLengthFilterClass, e - b, kLengthFilterIntervalMs);
-      Butfilt(s.b.data() + b, kLengthFilterClass, e - b, kLengthFilterIntervalMs);
+      Butfilt(s.a.data() + b, kLengthFilterClass, e - b, kLengthFilterIntervalMs, st.data.filterWork);
+      Butfilt(s.b.data() + b, kLengthFilterClass, e - b, kLengthFilterIntervalMs, st.data.filterWork);
       for (int i = b; i < e; ++i) {
         const double a = s.a[i], bb = s.b[i];
         s.result[i] = static_cast<float>(refLength - std::sqrt(a * a + bb * bb));
@@ -213,7 +208,7 @@ int IRTraccCalcs(Station& st) {
 int LengthCalcs(Station& st) {
   ChannelTable& t = st.data.ChannelData;
   if (t.ChannelCount != kLengthFirstColumn || widenTable(t, kLeds) != 0) return -1;
-  LengthScratch& s = lengthScratch(t.SampleCount);
+  LengthWork& s = lengthScratch(st.data.lengthWork, t.SampleCount);
   for (int led = 0; led < kLeds; ++led) lengthLed(st, led, s);
   AssignLengthChangeCodes(st);
   AppendTypeNameSuffix(st, "Length Change", " w/Length Change");

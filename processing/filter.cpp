@@ -1,6 +1,6 @@
 #include "processing/filter.h"
 
-#include "core/data.h"
+#include "core/channel_codes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,10 +21,10 @@ constexpr double kClassFactor = 2.0625;
 
 // The single series' work sequence, sized at first use for the longest
 // download and grown only for a longer series, so nothing is allocated per call.
-std::vector<float>& workSequence(size_t values) {
-  static std::vector<float> w;
+float* workSequence(FilterWork& work, size_t values) {
+  std::vector<float>& w = work.sequence;
   if (w.size() < values) w.resize(std::max(values, static_cast<size_t>(kMaxRecords + 2 * kButfiltPad)));
-  return w;
+  return w.data();
 }
 
 // Every stored value is a float: each step is computed in double and rounded
@@ -62,8 +62,9 @@ void forwardBackward(float* w, int n, const ButterworthCoefficients& c) {
 // in the operation order of forwardBackward, so each lane rounds exactly as
 // the series does alone.
 struct LaneState {
+  explicit LaneState(FilterWork& w) : x1(w.x1), x2(w.x2), y1(w.y1), y2(w.y2) {}
   int lanes = 0;  // padded to a multiple of 4
-  std::vector<double> x1, x2, y1, y2;
+  std::vector<double>&x1, &x2, &y1, &y2;
   void reset(int n) {
     lanes = (n + 3) / 4 * 4;
     for (auto* v : {&x1, &x2, &y1, &y2}) v->assign(static_cast<size_t>(lanes), 0.0);
@@ -133,13 +134,11 @@ __attribute__((target("avx2"))) void stepAvx2(const float* x0, float* y, LaneSta
 }
 #endif
 
-FilterKernel gKernel = FilterKernel::Best;
-
-StepFn stepFunction() {
+StepFn stepFunction(FilterKernel kernel) {
 #if defined(__x86_64__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (gKernel == FilterKernel::Best && avx2) return stepAvx2;
-  if (gKernel != FilterKernel::Portable) return stepSse2;
+  const bool avx2 = __builtin_cpu_supports("avx2");
+  if (kernel == FilterKernel::Best && avx2) return stepAvx2;
+  if (kernel != FilterKernel::Portable) return stepSse2;
 #endif
   return stepPortable;
 }
@@ -177,9 +176,42 @@ void startPass(LaneState& s, const float* second, const float* first) {
   }
 }
 
-}  // namespace
+// How the conversion marks a lost LED: the group's values truncate to integers
+// of one absolute value below 10 (for two-axis groups X and Y).
+bool isErrorSample(const float* v, int size) {
+  if (size < 2) return false;
+  const double a = std::fabs(std::trunc(static_cast<double>(v[0])));
+  if (!(a < 10.0)) return false;
+  for (int i = 1; i < size; ++i)
+    if (std::fabs(std::trunc(static_cast<double>(v[i]))) != a) return false;
+  return true;
+}
 
-void SelectFilterKernel(FilterKernel k) { gKernel = k; }
+struct ColumnGroup {
+  int first, size;
+  bool zero, filter;
+};
+
+std::vector<ColumnGroup> columnGroups(const MeasurementData& d, int relative, int cfc) {
+  const int columns = d.ChannelData.ChannelCount;
+  const int axes = std::max(d.layout.AxesPerLed, 1);
+  std::vector<ColumnGroup> groups;
+  for (int g = 1; g < columns; g += axes) {
+    ColumnGroup grp{g, std::min(axes, columns - g), false, false};
+    bool sens = false, dsl = false;
+    for (int j = g; j < g + grp.size && j - 1 < kCodeSlots; ++j) {
+      std::string_view code = codeText(d.codes.ChannelCodes[j - 1]);
+      sens = sens || code.find("SENS") != std::string_view::npos;
+      dsl = dsl || code.find("DSL") != std::string_view::npos;
+    }
+    grp.zero = !sens && relative == 1 && d.AlreadyZeroed == 0;
+    grp.filter = cfc > 0 && !sens && !dsl;
+    groups.push_back(grp);
+  }
+  return groups;
+}
+
+}  // namespace
 
 ButterworthCoefficients ButterworthDesign(int cfc, float intervalMs) {
   const double t = static_cast<double>(intervalMs) / 1000.0;  // s, computed in double
@@ -195,10 +227,10 @@ ButterworthCoefficients ButterworthDesign(int cfc, float intervalMs) {
   return c;
 }
 
-void Butfilt(float* values, int cfc, int count, float intervalMs) {
+void Butfilt(float* values, int cfc, int count, float intervalMs, FilterWork& work) {
   if (count < kButfiltMinCount) return;
   const int n = count + 2 * kButfiltPad;
-  float* w = workSequence(static_cast<size_t>(n)).data();
+  float* w = workSequence(work, static_cast<size_t>(n));
   std::fill(w, w + kButfiltPad, values[0]);
   std::copy(values, values + count, w + kButfiltPad);
   std::fill(w + kButfiltPad + count, w + n, values[count - 1]);
@@ -212,17 +244,19 @@ void Butfilt(float* values, int cfc, int count, float intervalMs) {
 // over them, so the table is read and written twice, whole rows at a time. The
 // backward steps over the front padding are skipped: no stored value depends
 // on them.
-void ButfiltColumns(float* table, int stride, std::span<const int> cols, int rows, int cfc,
-                    float intervalMs) {
+void ButfiltColumns(float* table, int stride, std::span<const int> cols, int rows, int cfc, float intervalMs,
+                    FilterWork& work, FilterKernel kernel) {
   if (rows < kButfiltMinCount || cols.empty()) return;
   const ButterworthCoefficients c = ButterworthDesign(cfc, intervalMs);
-  const StepFn step = stepFunction();
+  const StepFn step = stepFunction(kernel);
   const std::vector<Run> runs = runsOf(cols);
-  static LaneState s;  // reused: calls do not overlap
+  LaneState s(work);
   s.reset(static_cast<int>(cols.size()));
   const size_t lanes = static_cast<size_t>(s.lanes);
-  std::vector<float> first(lanes, 0.0f), last(lanes, 0.0f), in(lanes, 0.0f), out(lanes, 0.0f);
-  std::vector<float> endPad(lanes * kButfiltPad);
+  std::vector<float>&first = work.first, &last = work.last, &in = work.in, &out = work.out;
+  for (auto* v : {&first, &last, &in, &out}) v->assign(lanes, 0.0f);
+  std::vector<float>& endPad = work.endPad;
+  endPad.assign(lanes * kButfiltPad, 0.0f);
   auto row = [&](int r) { return table + static_cast<size_t>(r) * stride; };
   gatherRow(row(0), runs, first.data());
   gatherRow(row(rows - 1), runs, last.data());
@@ -247,6 +281,49 @@ void ButfiltColumns(float* table, int stride, std::span<const int> cols, int row
     step(in.data(), out.data(), s, c);
     scatterRow(out.data(), runs, row(r));
   }
+}
+
+void FillExportData(MeasurementData& d, int relative, int cfc, bool diadem) {
+  const ChannelTable& in = d.ChannelData;
+  ChannelTable& out = d.ExportData;
+  out.ChannelCount = in.ChannelCount;
+  out.SampleCount = in.SampleCount;
+  const int columns = in.ChannelCount;
+  if (columns <= 0 || in.SampleCount <= 0) return;
+  const std::vector<ColumnGroup> groups = columnGroups(d, relative, cfc);
+  std::vector<float> offsets(static_cast<size_t>(columns), 0.0f);
+  for (int j = 1; j < columns && j < kMaxChannels; ++j) offsets[j] = d.ChannelOffsets[j];
+
+  // One pass over the rows: each row's groups are zeroed as the writer needs.
+  for (int s = 0; s < in.SampleCount; ++s) {
+    const float* src = &in.values[static_cast<size_t>(s) * columns];
+    float* dst = &out.values[static_cast<size_t>(s) * columns];
+    dst[0] = src[0];
+    for (const ColumnGroup& g : groups) {
+      const int end = g.first + g.size;
+      if (!g.zero) {
+        std::copy(src + g.first, src + end, dst + g.first);
+        continue;
+      }
+      const bool error = isErrorSample(src + g.first, g.size);
+      for (int j = g.first; j < end; ++j) {
+        // DIAdem keeps absolute values (its header carries the offset), so
+        // its error samples get the offset that reading subtracts again.
+        if (diadem)
+          dst[j] = error ? src[j] + offsets[j] : src[j];
+        else
+          dst[j] = error ? src[j] : src[j] - offsets[j];
+      }
+    }
+  }
+
+  std::vector<int> filtered;
+  for (const ColumnGroup& g : groups)
+    if (g.filter)
+      for (int j = g.first; j < g.first + g.size; ++j) filtered.push_back(j);
+  if (!filtered.empty())
+    ButfiltColumns(out.values.data.get(), columns, filtered, in.SampleCount, cfc,
+                   static_cast<float>(d.SampleIntervalMs), d.filterWork);
 }
 
 }  // namespace lumvex

@@ -15,30 +15,6 @@
 
 namespace lumvex {
 
-const std::array<std::array<int, 3>, 9> kSignalWordsHead1 = {{
-    {0, 72, 96},
-    {4, 76, 100},
-    {8, 80, 104},
-    {12, 60, 84},
-    {16, 64, 88},
-    {20, 68, 92},
-    {24, 48, 108},
-    {28, 52, 112},
-    {32, 56, 116},
-}};
-const std::array<std::array<int, 3>, 9> kSignalWordsHead2 = {{
-    {50, 26, 110},
-    {54, 30, 114},
-    {58, 34, 118},
-    {62, 14, 86},
-    {66, 18, 90},
-    {70, 22, 94},
-    {74, 2, 98},
-    {78, 6, 102},
-    {82, 10, 106},
-}};
-const std::array<int, 6> kAmbientWords = {42, 36, 40, 44, 46, 38};
-
 namespace {
 
 constexpr int kWeakSignal = 15000;  // counts above ambient
@@ -199,10 +175,6 @@ void convertRecords(const CalContext& cal, const uint16_t* words, int recordWord
   for (auto& w : workers) w.join();
   for (int part : leftOver)
     convertPart(cal, words, recordWords, count, last, rows, rowStride, part, threads, nullptr);
-}
-
-std::string calibrationFileName(const SessionState& s) {
-  return "SN" + s.SerialNumberText + "_" + s.calDate + "_" + s.DirectionText + "_cal.bin";
 }
 
 int readCalibrationFile(const std::string& path, float* image, int capacity) {

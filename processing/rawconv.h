@@ -6,13 +6,13 @@
 // no valid position.
 //
 // Operations: ConvertWSIDdata (a whole download or raw file), process_data (one
-// record), convert_to_eu (three ratios to a position), GetTheta (calibrated
-// slope of one detector), Lookup and searchcompare (one table), and the
-// helpers that name, read and check calibration files.
+// record), convert_to_eu (three ratios to a position), Lookup and
+// searchcompare (one table), and the helpers that name, read and check
+// calibration files.
 #pragma once
 
 #include "core/station.h"
-#include "processing/callayout.h"
+#include "core/callayout.h"
 
 #include <array>
 #include <cstdint>
@@ -24,12 +24,6 @@ namespace lumvex {
 // Last computed position per LED slot: X, Y, Z of head 1, then of head 2 (mm).
 // Kept in Station::conversionStart for the whole program run.
 using LastLedPosition = std::array<std::array<double, 6>, 9>;
-
-// Signal pair (index of s1; s2 follows) per slot and detector A, B, C.
-extern const std::array<std::array<int, 3>, 9> kSignalWordsHead1;
-extern const std::array<std::array<int, 3>, 9> kSignalWordsHead2;
-// Ambient pair (index of the first word) of head 1 A, B, C, head 2 A, B, C.
-extern const std::array<int, 6> kAmbientWords;
 
 // The calibration in use for one conversion. The flag is the context's own, so
 // LEDs converted on different threads never share it.
@@ -44,8 +38,6 @@ struct CalContext {
 // (CoordConvert of the data assembly: st, value count, values).
 using SideTransform = void (*)(Station&, int, double*);
 
-// "SN<serial>_<calibration date>_<side text>_cal.bin".
-std::string calibrationFileName(const SessionState& s);
 // Reads up to capacity little-endian floats; the count read, or -1 when the
 // file cannot be opened.
 int readCalibrationFile(const std::string& path, float* image, int capacity);
@@ -70,10 +62,6 @@ void process_data(CalContext& cal, int count, const uint16_t* words, int recordW
 // 2): X, Y, Z carry the start estimate in and the position or code 9 out.
 void convert_to_eu(CalContext& cal, double& X, double& Y, double& Z, double ratioA, double ratioB,
                    double ratioC, int head);
-
-// Calibrated slope of one detector at distance y and cross position v.
-double GetTheta(CalContext& cal, double y, int row, int edgeRow, double v, double ratio, int plane,
-                const double* bp, int columns);
 
 // Slope from one table of points (ratio, slope); sets LookupOutOfRange when
 // it has to extrapolate. The result is in single precision.

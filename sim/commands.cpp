@@ -8,6 +8,8 @@ CommandTable DefaultCommands() {
   RegisterStatusCommands(t);
   RegisterDownloadCommands(t);
   RegisterInfoCommands(t);
+  RegisterDiagCommands(t);
+  RegisterMaintenanceCommands(t);
   return t;
 }
 

@@ -143,7 +143,10 @@ void dumpRaw(Exchange& x) {
     // station converts what the unit "saw".
     // Records are made a batch at a time: the model reuses its work for LEDs
     // that stay where they were (at rest, most of a long window).
-    const WsidModel model = wsidModel(type, isLx2(x.unit) ? 1 : 0);
+    WsidModel model = wsidModel(type, isLx2(x.unit) ? 1 : 0);
+    // A calibration loaded into the unit is the one its records follow.
+    if (auto loaded = LoadedCalibration(x.unit, static_cast<int>(model.calibration->size())))
+      model.calibration = std::move(loaded);
     auto batch = std::make_shared<std::vector<uint16_t>>(static_cast<size_t>(kRawBatch) * words);
     auto first = std::make_shared<long>(-kRawBatch);
     sendRecords(x, records, words, [=](long r, int16_t* w) {

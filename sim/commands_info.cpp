@@ -12,7 +12,6 @@
 //   side            DIRECTION: LEFT or RIGHT         LEFT
 //   trigger         GETTRIGGER code (any integer)    0
 //   trigger.refuse  1: TRIGGERSET answers BAD        0
-//   triggercheck    0: TRIGGERCHECK is unknown       1
 //   settime.refuse  1: SETTIME answers BAD           0
 //   comment         GETTESTCOMMENT ('#' kept as 0x03) ""
 //   comment.refuse  1: SETTESTCOMMENT is not taken   0
@@ -23,9 +22,13 @@
 //   battery.refuse  1: BATTSETFULL answers FAIL      0
 //   leds.error      LEDs (1-based, comma list) reporting error code 9   ""
 //   leds.rib / leds.posn   SHOW_LEDRIB / SHOW_LEDPOSN lists (12 numbers)
+//   positions.breath  mm the current positions move to and fro (lumvex-sim: 0.5)   0
+//   positions.period  ms of one such breath                           4000
 #include "sim/commands.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -91,11 +94,6 @@ void dumpInfo(Exchange& x) {
            std::to_string(u.propInt("window.stop", u.postTriggerMs))});
 }
 
-void triggerCheck(Exchange& x) {
-  if (!x.unit.propInt("triggercheck", 1)) return x.replyAs("UNKNOWN", {"ERROR"});
-  x.reply({"0"});
-}
-
 void direction(Exchange& x) {
   x.reply({x.unit.prop("side", "LEFT") == "RIGHT" ? "RIGHT SIDE" : "LEFT SIDE"});
 }
@@ -143,21 +141,21 @@ std::vector<int> intList(const std::string& s) {
   return out;
 }
 
+// A slow to-and-fro of every LED (mm), each a little out of step with the
+// others, so that the live display visibly lives.
+double breath(const UnitState& u, Clock::time_point now, int led, int axis) {
+  const double amplitude = std::atof(u.prop("positions.breath", "0").c_str());
+  if (amplitude == 0) return 0;
+  const int period = std::max(u.propInt("positions.period", 4000), 1);  // ms
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  const double phase = 2 * 3.14159265358979323846 * static_cast<double>(ms % period) / period;
+  return amplitude * std::sin(phase + 0.9 * led + 1.3 * axis);
+}
+
 void currentPositions(Exchange& x) {
-  Geometry g = geometry(x.unit.prop("type", "WorldSID"));
-  std::vector<int> bad = intList(x.unit.prop("leds.error"));
-  std::string list;
-  char buf[32];
-  for (int i = 1; i <= g.leds; ++i) {
-    bool error = std::find(bad.begin(), bad.end(), i) != bad.end();
-    for (int a = 0; a < g.axes; ++a) {
-      // Resting positions in mm, different per LED and axis.
-      double v = error ? 9.0 : 20.0 * a + 3.5 * i + 0.25;
-      std::snprintf(buf, sizeof buf, "%.2f,", v);
-      list += buf;
-    }
-  }
-  x.reply({std::to_string(g.leds * g.axes), list});
+  int count = 0;
+  std::string list = CurrentPositionList(x.unit, count, x.now);
+  x.reply({std::to_string(count), list});
 }
 
 void ledList(Exchange& x, const char* key, const char* fallback) {
@@ -172,6 +170,24 @@ void norFlash(Exchange& x) {
 
 }  // namespace
 
+std::string CurrentPositionList(const UnitState& u, int& count, Clock::time_point now) {
+  Geometry g = geometry(u.prop("type", "WorldSID"));
+  std::vector<int> bad = intList(u.prop("leds.error"));
+  std::string list;
+  char buf[32];
+  for (int i = 1; i <= g.leds; ++i) {
+    bool error = std::find(bad.begin(), bad.end(), i) != bad.end();
+    for (int a = 0; a < g.axes; ++a) {
+      // Resting positions in mm, different per LED and axis.
+      double v = error ? 9.0 : 20.0 * a + 3.5 * i + 0.25 + breath(u, now, i, a);
+      std::snprintf(buf, sizeof buf, "%.2f,", v);
+      list += buf;
+    }
+  }
+  count = g.leds * g.axes;
+  return list;
+}
+
 void RegisterInfoCommands(CommandTable& t) {
   t.add("WHO_ARE_YOU", who);
   t.add("SERIAL_NUMBER", serial);
@@ -183,7 +199,6 @@ void RegisterInfoCommands(CommandTable& t) {
   t.add("GETTESTCOMMENT", getComment);
   t.add("SETTESTCOMMENT", setComment);
   t.add("DUMPINFO", dumpInfo);
-  t.add("TRIGGERCHECK", triggerCheck);
   t.add("DIRECTION", direction);
   t.add("SETTIME", setTime);
   t.add("GETBATINFO", batInfo);

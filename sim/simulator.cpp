@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <utility>
 
 namespace lumvex::sim {
 
@@ -45,7 +46,8 @@ using detail::Connection;
 
 namespace {
 
-constexpr size_t kMaxInputLine = 4096;  // bytes; a longer line is dropped
+constexpr size_t kMaxInputLine = 4096;   // bytes; a longer line is dropped
+constexpr size_t kUploadRead = 1 << 20;  // bytes read at once while an upload comes in
 constexpr size_t kLongLineDefault = 3000;
 
 void setNonBlocking(int fd) {
@@ -517,6 +519,17 @@ std::vector<std::string> Simulator::received() {
   return received_;
 }
 
+void Simulator::captureInput(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  capture_ = on;
+  if (!on) captured_.clear();
+}
+
+std::string Simulator::capturedInput() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return std::exchange(captured_, std::string());
+}
+
 int Simulator::connectionCount() {
   std::lock_guard<std::mutex> lock(mu_);
   int n = 0;
@@ -621,27 +634,44 @@ void Simulator::handleLine(Connection& c, std::string_view line) {
 }
 
 void Simulator::serveInput(Connection& c) {
-  char buf[4096];
-  ssize_t n = ::read(c.fd, buf, sizeof buf);
+  // Command lines come a few bytes at a time; an upload is taken in large
+  // reads straight into the input, or the unit would hold the sender back.
+  const bool upload = c.then && c.expectBytes > c.in.size();
+  if (upload && c.in.capacity() < c.expectBytes) c.in.reserve(c.expectBytes);
+  if (readBuf_.size() < kUploadRead) readBuf_.resize(kUploadRead);
+  char* buf = readBuf_.data();
+  ssize_t n = ::read(c.fd, buf, upload ? std::min(c.expectBytes - c.in.size(), kUploadRead) : 4096);
   if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
     // A pseudo-terminal master reads EIO while no one holds the slave.
     if (!(c.pty && n < 0 && errno == EIO)) closeConnection(c);
     return;
   }
   if (n < 0) return;
+  if (capture_) captured_.append(buf, static_cast<size_t>(n));
   c.in.append(buf, static_cast<size_t>(n));
   for (;;) {
     if (c.fd < 0) return;
     if (c.then && c.expectBytes > 0) {
       if (c.in.size() < c.expectBytes) return;
-      std::string data = c.in.substr(0, c.expectBytes);
-      c.in.erase(0, c.expectBytes);
+      // A large upload usually fills the input exactly: hand it over whole.
+      std::string data;
+      if (c.in.size() == c.expectBytes) {
+        data.swap(c.in);
+      } else {
+        data = c.in.substr(0, c.expectBytes);
+        c.in.erase(0, c.expectBytes);
+      }
       c.expectBytes = 0;
       auto then = std::move(c.then);
       c.then = nullptr;
       Request req;
       Exchange x(unit_, req, Clock::now(), c, nullptr);
       then(x, data);
+      // The next upload reuses the memory (a fresh 100 MB costs page faults).
+      if (c.in.empty()) {
+        data.clear();
+        c.in.swap(data);
+      }
       continue;
     }
     // A line a handler expects (a test comment) may end at CR alone.

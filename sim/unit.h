@@ -11,6 +11,7 @@
 // expectBytes()); framing, checksums and faults stay in the core.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -59,6 +60,19 @@ struct UnitState {
   bool armByInputPending = false;
   Clock::time_point armByInputAt{};
   int triggerByInputAfterMs = -1;
+
+  // Diagnostics (sim/commands_diag.cpp): the output word the unit drives, and
+  // the trigger-input check that ARMTRIGGER arms.
+  int outputs = 0;
+  bool triggerCheckArmed = false;
+  Clock::time_point triggerCheckArmedAt{};
+  // Uploads (sim/commands_maintenance.cpp): the last firmware image taken (the
+  // binary bytes, or the text lines each closed by LF), the loads that ended
+  // well, and the calibration loaded per side (0 left, 1 right) as the
+  // little-endian floats it arrived as, empty until that side was loaded.
+  std::string firmwareImage;
+  int firmwareLoads = 0;
+  std::array<std::string, 2> sideCalibration;
 
   std::map<std::string, std::string, std::less<>> props;
   std::string prop(std::string_view key, std::string_view fallback = "") const;
@@ -206,6 +220,10 @@ class Simulator {
   void dropClients();
   // Command lines received (without CR LF), in order.
   std::vector<std::string> received();
+  // Every byte received from now on (command lines and uploaded data alike),
+  // kept while capture is on; capturedInput() hands it over and empties it.
+  void captureInput(bool on);
+  std::string capturedInput();
   int connectionCount();
   // Line log for lumvex-sim --verbose ("> line", "< line").
   void setLog(std::function<void(std::string_view)> log);
@@ -230,6 +248,9 @@ class Simulator {
   std::vector<int> listeners_;
   int ptyHold_ = -1;  // our own slave descriptor: the master never sees EIO between station sessions
   std::vector<std::string> received_;
+  bool capture_ = false;
+  std::string captured_;
+  std::vector<char> readBuf_;  // the serving thread's read buffer
   std::function<void(std::string_view)> log_;
   int wakePipe_[2] = {-1, -1};
   bool dropRequested_ = false;

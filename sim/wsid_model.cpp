@@ -2,8 +2,7 @@
 
 #include "core/session.h"
 #include "platform/paths.h"
-#include "processing/callayout.h"
-#include "processing/rawconv.h"
+#include "core/callayout.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,6 @@
 #include "ui/fileread.h"
 
-#include "core/session_ops.h"
-#include "files/export.h"
+#include "ui/export_page.h"
 #include "files/naming.h"
 #include "files/readers.h"
 #include "link/link.h"
@@ -9,7 +8,6 @@
 #include "platform/text.h"
 #include "processing/assembly.h"
 #include "processing/derived.h"
-#include "processing/offsets.h"
 #include "processing/rawconv.h"
 #include "ui/screens.h"
 
@@ -230,8 +228,6 @@ int GetFileData(Station& st, const std::string& calibrationFile) {
   return 0;
 }
 
-void FILESELECT(Station& st) {
-  if (GetFileData(st) == 0 && st.pageActivities.PlotData) st.pageActivities.PlotData(st);
-}
+void FILESELECT(Station& st) { GetFileData(st); }
 
 }  // namespace lumvex

@@ -26,7 +26,7 @@ inline constexpr int kReprocessPollMs = 50;  // ms between looks at the button w
 // it was (a raw file that got as far as its words leaves no raw words for the
 // earlier data set's raw file, as a failed download does).
 int GetFileData(Station& st, const std::string& calibrationFile = {});
-// File button commit: GetFileData, then the plot (Station::pageActivities).
+// File button commit: GetFileData.
 void FILESELECT(Station& st);
 
 // The raw file at path: its header and words are read, the screens are set

@@ -6,10 +6,6 @@
 namespace lumvex {
 namespace {
 
-constexpr std::string_view kPageTitles[kPageCount] = {
-    "Connect/Setup", "Plot",         "Live Display",           "Diagnostics",
-    "Export",        "Trigger Test", "LED Position Auto Check"};
-
 constexpr int kMaxLeds = 18;
 
 void field(Model& m, Ctl c, std::string_view label, std::string_view text = {}, bool indicator = false) {
@@ -85,12 +81,8 @@ std::vector<Item> numbered(std::string_view prefix, int first, int last) {
 }
 
 void layoutTitles(Model& m) {
-  m.setPanelTitle(Panel::Main, kWindowTitle);
-  for (int p = 0; p < kPageCount; ++p) m.setPanelTitle(pagePanel(p), kPageTitles[p]);
-  m.setPanelTitle(Panel::CableDisconnect, "Dummy Cable Disconnect");
-  m.setPanelTitle(Panel::Finder, "Lumvex Finder");
-  m.setPanelTitle(Panel::Adaptor, "Lumvex Finder");
-  m.setPanelTitle(Panel::LoaderWait, "PLEASE WAIT");
+  for (int p = 0; p < static_cast<int>(Panel::Count); ++p)
+    m.setPanelTitle(static_cast<Panel>(p), panelTitle(static_cast<Panel>(p)));
   Control& timer = m.edit(Ctl::TIMER);
   timer.intervalMs = kStatusTimerMs;
   timer.enabled = false;

@@ -13,7 +13,6 @@
 
 namespace lumvex {
 
-inline constexpr std::string_view kWindowTitle = "Lumvex Ver 8.1";
 inline constexpr int kStatusTimerMs = 500;  // status poll period
 
 // Lays the whole window out in the model: titles, captions, entries, ranges

@@ -1,6 +1,8 @@
 #include "ui/screens.h"
 
 #include "files/ledcell.h"
+#include "link/status.h"
+#include "maintenance/battery.h"
 #include "link/info.h"
 #include "platform/text.h"
 #include "maintenance/leds.h"
@@ -215,6 +217,126 @@ void setupDiagnostics(Station& st) {
   }
 }
 
+// Controls that follow the session: dimmed while disconnected, enabled when idle.
+constexpr Ctl kSetupControls[] = {
+    Ctl::LED_TABLE,     Ctl::CIRC_LIN_BUT, Ctl::POSITION,    Ctl::TESTOBJECT, Ctl::LX_DIRECTION,
+    Ctl::GET_CUR_POS,   Ctl::TESTINFO,     Ctl::TPOST,       Ctl::DATA_STRT,  Ctl::DATA_STOP,
+    Ctl::DL_START_TIME, Ctl::DL_STOP_TIME, Ctl::TRIGGER_SET,
+};
+
+constexpr int kLivePage = pageIndex(Panel::Live);
+constexpr int kDiagnosticsPage = pageIndex(Panel::Diagnostics);
+constexpr int kTriggerTestPage = pageIndex(Panel::TriggerTest);
+constexpr int kAutoCheckPage = pageIndex(Panel::AutoCheck);
+
+void setStatusBox(Station& st, int status) {
+  st.model.setText(Ctl::STATUSBOX, StatusText(status));
+  st.model.setTextColour(Ctl::STATUSBOX, StatusColour(status));
+}
+
+void dimAll(Station& st, std::initializer_list<Ctl> cs, bool d) {
+  for (Ctl c : cs) st.model.setDimmed(c, d);
+}
+
+void setSetupControlsDimmed(Station& st, bool d) {
+  for (Ctl c : kSetupControls) st.model.setDimmed(c, d);
+}
+
+void hideRecordingPages(Station& st) {
+  for (int p : {kLivePage, kDiagnosticsPage, kTriggerTestPage, kAutoCheckPage})
+    st.model.setPageVisible(p, false);
+}
+
+// The linear-buffer stop time is offered only in linear mode.
+void showStopTime(Station& st) {
+  bool linear = st.model.number(Ctl::CIRC_LIN_BUT) != 0;
+  for (Ctl c : {Ctl::TSTOP, Ctl::LIN_BUF_LABEL}) {
+    st.model.setDimmed(c, false);
+    st.model.setVisible(c, linear);
+  }
+}
+
+// What states 0 and 3 share: the pages of an idle unit, its side and battery.
+void idleEffects(Station& st) {
+  setSetupControlsDimmed(st, false);
+  showStopTime(st);
+  st.model.setPageVisible(kLivePage, true);
+  st.model.setPageVisible(kTriggerTestPage, st.session.triggerCheckSupported != 0);
+  if (isWorldSid(st.session.DummyType)) {
+    Direction(st);
+    st.model.setVisible(Ctl::LX_DIRECTION, true);
+  }
+  if (st.session.IsLX2 && st.ini.FuelGaugeInstalled) DoBattery(st);
+}
+
+void disconnectedRow(Station& st) {
+  setStatusBox(st, StatusDisconnected);
+  st.model.setLabel(Ctl::CONNECT, "CONNECT");
+  dimAll(st, {Ctl::ARM_BUT, Ctl::ERASE_BUT, Ctl::DOWNLOAD_BUT, Ctl::TRIGGER_BUT}, true);
+  setSetupControlsDimmed(st, true);
+  hideRecordingPages(st);
+  st.model.setTimerRunning(false);
+  for (Ctl c : {Ctl::LXtype, Ctl::SERNUM, Ctl::FIRMWARE, Ctl::CALDATE}) st.model.setText(c, "");
+  for (Ctl c : {Ctl::DATA_STRT, Ctl::DATA_STOP}) {
+    st.model.setText(c, "");
+    st.model.setNumber(c, 0);
+  }
+  st.model.setNumber(Ctl::BATT_FUEL, 0);
+  for (Ctl c : {Ctl::BATT_FUEL, Ctl::BATT_VOLTS, Ctl::CHECK_BATT, Ctl::BATT_SPLITTER, Ctl::SAVE_LED_INFO,
+                Ctl::CANCEL_LED_CHANGES})
+    st.model.setVisible(c, false);
+  st.session.demoRunning = 0;
+  st.session.ioCheckRunning = 0;
+  st.session.triggerTestRunning = 0;
+}
+
+void readyRow(Station& st) {
+  setStatusBox(st, StatusReady);
+  st.model.setLabel(Ctl::CONNECT, "DISCONNECT");
+  st.model.setDimmed(Ctl::ARM_BUT, false);
+  st.model.setLabel(Ctl::ARM_BUT, "ARM");
+  dimAll(st, {Ctl::ERASE_BUT, Ctl::DOWNLOAD_BUT}, true);
+  st.model.setVisible(Ctl::TRIGGER_BUT, false);
+  st.model.setTimerRunning(true);
+  idleEffects(st);
+}
+
+void preTriggerRow(Station& st) {
+  setStatusBox(st, StatusPreTrigger);
+  st.model.setLabel(Ctl::CONNECT, "DISCONNECT");
+  st.model.setDimmed(Ctl::ARM_BUT, false);
+  st.model.setLabel(Ctl::ARM_BUT, "DISARM");
+  st.model.setVisible(Ctl::TRIGGER_BUT, true);
+  st.model.setDimmed(Ctl::TRIGGER_BUT, false);
+  hideRecordingPages(st);
+  st.model.setTimerRunning(true);
+}
+
+void postTriggerRow(Station& st) {
+  setStatusBox(st, StatusPostTrigger);
+  st.model.setLabel(Ctl::CONNECT, "DISCONNECT");
+  st.model.setDimmed(Ctl::ARM_BUT, true);
+  st.model.setLabel(Ctl::ARM_BUT, "ARM");
+  st.model.setVisible(Ctl::TRIGGER_BUT, false);
+  hideRecordingPages(st);
+  st.model.setTimerRunning(true);
+}
+
+void dataHeldRow(Station& st) {
+  setStatusBox(st, StatusDataHeld);
+  st.model.setLabel(Ctl::CONNECT, "DISCONNECT");
+  st.model.setDimmed(Ctl::ARM_BUT, true);
+  st.model.setLabel(Ctl::ARM_BUT, "ARM");
+  st.model.setDimmed(Ctl::ERASE_BUT, false);
+  // Unsaved LED edits must be saved or cancelled before a download.
+  st.model.setDimmed(Ctl::DOWNLOAD_BUT, st.model.visible(Ctl::SAVE_LED_INFO));
+  st.model.setVisible(Ctl::TRIGGER_BUT, false);
+  st.model.setTimerRunning(false);
+  st.session.triggerTestRunning = 0;
+  DumpInfo(st);
+  idleEffects(st);
+}
+
 }  // namespace
 
 int SetupScreens(Station& st, int connected) {
@@ -227,10 +349,7 @@ int SetupScreens(Station& st, int connected) {
 
   const int type = DummyTypeFromText(typeText);
   const UnitFamily& fam = unitFamily(type);
-  s.DummyType = type;
-  st.data.layout.LedCount = fam.LedCount;
-  st.data.layout.AxesPerLed = fam.AxesPerLed;
-  st.data.layout.SensorChannelCount = fam.SensorChannelCount;
+  SetUnitFamily(st, type);
   fillLedTable(st, IsAdjustable50th(typeText), connected);
   m.setVisible(Ctl::TRIGGER_SET, type != DummyPolar);
   m.setLabel(Ctl::GET_CUR_POS, fam.AxesPerLed == 2 ? kXY : kXYZ);
@@ -238,9 +357,6 @@ int SetupScreens(Station& st, int connected) {
     s.IsLX2 = Contains(m.text(Ctl::FIRMWARE), "LX2") ? 1 : 0;
     if (s.IsLX2 && connected) SetTime(st);
   }
-
-  st.data.layout.transformWidth = fam.transformWidth;
-  st.data.SampleIntervalMs = fam.SampleIntervalMs;
 
   applyTimeLimits(st);
   applyDefaultSelections(st);
@@ -261,6 +377,38 @@ int SetupScreens(Station& st, int connected) {
 
   s.needsScreenSetup = 0;
   return 0;
+}
+
+void CtrlScreens(Station& st) {
+  int s = st.session.unitStatus;
+  if ((s == StatusReady || s == StatusDataHeld) && st.session.needsScreenSetup != 0) {
+    if (GetLXinfo(st) == 0) SetupScreens(st, 1);
+  }
+  // Identification may have lost the link; the row follows the status as it is now.
+  const int shown = st.session.unitStatus;
+  switch (shown) {
+    case StatusDisconnected:
+      disconnectedRow(st);
+      break;
+    case StatusReady:
+      readyRow(st);
+      break;
+    case StatusPreTrigger:
+      preTriggerRow(st);
+      break;
+    case StatusPostTrigger:
+      postTriggerRow(st);
+      break;
+    case StatusDataHeld:
+      dataHeldRow(st);
+      break;
+    default:
+      break;
+  }
+  // The side, battery and recorded-window queries of an idle row can lose the
+  // link or end in "Disconnect" in the error box; the screen must then not go
+  // on showing a connected unit with its battery and side controls.
+  if (shown != StatusDisconnected && st.session.unitStatus == StatusDisconnected) disconnectedRow(st);
 }
 
 }  // namespace lumvex

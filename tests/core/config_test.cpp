@@ -3,6 +3,7 @@
 // reported one by one and padded; commas are protected only for USE ALT CSV 1;
 // "MultipleNICs.ini" is optional.
 #include "core/config.h"
+#include "support/scripted_operator.h"
 
 #include "support/testing.h"
 

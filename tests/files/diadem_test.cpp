@@ -2,6 +2,7 @@
 // offsets, key 211 and 221), the channel-after-channel float file, the file
 // names made from the chosen path, and failures that must not pass as success.
 #include "files/diadem.h"
+#include "support/scripted_operator.h"
 
 #include "support/export_data.h"
 #include "support/testing.h"
@@ -59,7 +60,7 @@ struct DiademTest : ::testing::Test {
   std::unique_ptr<Station> st = std::make_unique<Station>(op);
   int save(const std::string& name, int relative) {
     st->session.CurrentDataPath = dir.file(name);
-    return FileSave_DIADEM(*st, relative);
+    return FileSave_DIADEM(*st, st->session.CurrentDataPath, relative);
   }
 };
 
@@ -207,7 +208,7 @@ TEST_F(DiademTest, PathWithoutExtensionFolderOrNameFailsAndWritesNothing) {
   polar(*st, 5);
   for (std::string p : {dir.file("NOEXT"), std::string("RUN1.DAT"), dir.file(".DAT")}) {
     st->session.CurrentDataPath = p;
-    EXPECT_EQ(FileSave_DIADEM(*st, 0), -1) << p;
+    EXPECT_EQ(FileSave_DIADEM(*st, st->session.CurrentDataPath, 0), -1) << p;
   }
   struct stat sb;
   EXPECT_EQ(::stat("RUN1.DAT", &sb), -1);

@@ -2,6 +2,7 @@
 // description, channel list and channel files byte for byte (CR LF ends,
 // "%E" values), the error flags, the start time, plot names, and failures.
 #include "files/iso.h"
+#include "support/scripted_operator.h"
 
 #include "files/naming.h"
 #include "support/export_data.h"
@@ -84,7 +85,7 @@ struct IsoTest : ::testing::Test {
   std::unique_ptr<Station> st = std::make_unique<Station>(op);
   int save(const std::string& name, int relative) {
     st->session.CurrentDataPath = dir.file(name);
-    return FileSave_ISO(*st, relative);
+    return FileSave_ISO(*st, st->session.CurrentDataPath, relative);
   }
   std::string channel(const std::string& test, const std::string& ext) {
     return lt::readFile(dir.file(test + "/CHANNEL/" + test + "." + ext));
@@ -267,7 +268,7 @@ TEST_F(IsoTest, BadPathsFailWithoutAMessage) {
   polar(*st, 5);
   for (std::string p : {dir.file("NOEXT"), std::string("TEST9.MME"), dir.file(".MME")}) {
     st->session.CurrentDataPath = p;
-    EXPECT_EQ(FileSave_ISO(*st, 0), -1) << p;
+    EXPECT_EQ(FileSave_ISO(*st, st->session.CurrentDataPath, 0), -1) << p;
   }
   EXPECT_TRUE(op.messages().empty());
   EXPECT_FALSE(exists("TEST9"));

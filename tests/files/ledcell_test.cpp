@@ -6,6 +6,7 @@
 #include "support/testing.h"
 #include "support/unit_fixture.h"
 #include "ui/screens.h"
+#include "ui/setup_page.h"
 
 #include <gtest/gtest.h>
 

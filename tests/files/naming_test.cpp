@@ -2,6 +2,7 @@
 // layout, sensor codes, derived IR-TRACC and length-change codes, the filter
 // character before export, amplitude classes, plot names and type names.
 #include "files/naming.h"
+#include "support/scripted_operator.h"
 
 #include "support/testing.h"
 

@@ -8,6 +8,7 @@
 #include "files/iso.h"
 #include "files/readers.h"
 #include "support/export_data.h"
+#include "support/scripted_operator.h"
 #include "support/testing.h"
 #include "support/unit_fixture.h"
 
@@ -43,12 +44,16 @@ struct ReadersTest : ::testing::Test {
     lt::fillTables(st.data, samples, 15, sampleValue);
     st.data.StartTimeMs = -20;
   }
-  std::string save(const std::string& name, int (*writer)(Station&, int), int relative = 0) {
-    st.session.CurrentDataPath = dir.file(name);
-    EXPECT_EQ(writer(st, relative), 0);
-    // The DIAdem writer leaves the data file's path behind; the ISO writer the
-    // test folder's ".MME".
-    return writer == FileSave_ISO ? st.session.CurrentDataPath : dir.file(name);
+  // The writer of the name's extension; the path of the file a reader takes.
+  std::string save(const std::string& name, int relative = 0) {
+    std::string path = dir.file(name);
+    const std::string ext = name.substr(name.size() - 3);
+    const int rc = ext == "CSV"   ? FileSave_NATIVE(st, path, relative)
+                   : ext == "DAT" ? FileSave_DIADEM(st, path, relative)
+                                  : FileSave_ISO(st, path, relative);
+    EXPECT_EQ(rc, 0) << name;
+    // The DIAdem writer leaves the data file's path; the ISO writer the ".MME".
+    return ext == "DAT" ? dir.file(name) : path;
   }
   FileDataSet fresh() { return CurrentDataSet(st); }
   bool refused(ReadRefusal why, const std::string& path) {
@@ -105,7 +110,7 @@ TEST_F(ReadersTest, TypeTextsDecideInTheirOwnOrder) {
 TEST_F(ReadersTest, CsvHeaderTextsAndAPartialLastRow) {
   polar(40);
   st.session.DirectionText = "CENTER in X Dir";
-  const std::string path = save("h.CSV", FileSave_NATIVE, 1);
+  const std::string path = save("h.CSV", 1);
   lt::writeFile(path, lt::readFile(path) + "1.00,2.00,3.00,");  // a row cut short
   FileDataSet ds = fresh();
   ASSERT_EQ(ReadCSVFile(st, path, ds), 0);
@@ -124,8 +129,8 @@ TEST_F(ReadersTest, CsvHeaderTextsAndAPartialLastRow) {
 
   // DIAdem and ISO read the same serial number as empty too.
   polar(40);
-  const std::string dat = save("h.DAT", FileSave_DIADEM);
-  const std::string mme = save("h.MME", FileSave_ISO);
+  const std::string dat = save("h.DAT");
+  const std::string mme = save("h.MME");
   for (const std::string& p : {dat, mme}) {
     FileDataSet d = fresh();
     ASSERT_EQ(p == dat ? ReadDiademFile(st, p, d) : ReadISOFile(st, p, d), 0) << p;
@@ -203,7 +208,7 @@ TEST_F(ReadersTest, AlternativeCsvRebuildsTheCodesFromTheConfiguration) {
 // that names the file.
 TEST_F(ReadersTest, DiademCountsAndDataFileAreCheckedBeforeUse) {
   polar(30);
-  const std::string dat = save("d.DAT", FileSave_DIADEM);
+  const std::string dat = save("d.DAT");
   const std::string r32 = dir.file("d.R32");
   const std::string header = lt::readFile(dat);
   const std::string data = lt::readFile(r32);
@@ -250,7 +255,7 @@ TEST_F(ReadersTest, DiademCountsAndDataFileAreCheckedBeforeUse) {
 
 TEST_F(ReadersTest, IsoChannelFilesAreCheckedBeforeUse) {
   polar(30);
-  const std::string mme = save("i.MME", FileSave_ISO);
+  const std::string mme = save("i.MME");
   const std::string channel = dir.file("i/CHANNEL/i.");
   const std::string first = lt::readFile(channel + "001");
   const std::string seventh = lt::readFile(channel + "007");

@@ -4,8 +4,8 @@
 // dark green with the identity fields filled, the software-trigger button
 // follows an arm made by the unit itself through the status timer, and
 // clicking again disconnects.
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
+#include "ui/main_window.h"
 #include "core/station.h"
 #include "sim/commands.h"
 #include "sim/unit.h"

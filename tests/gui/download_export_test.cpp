@@ -2,8 +2,8 @@
 // exports it: clicking DOWNLOAD on page 0 lands on the Export page with the
 // source texts of the Export and Plot pages filled and the export button
 // enabled; clicking EXPORT writes the CSV the operator named.
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
+#include "ui/main_window.h"
 #include "core/station.h"
 #include "sim/commands.h"
 #include "sim/unit.h"

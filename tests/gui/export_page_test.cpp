@@ -1,10 +1,11 @@
 // The Qt export page, offscreen: choosing each of the three formats in its
 // selector and pressing EXPORT writes the CSV file, the DIAdem pair and the
 // ISO MME folder, with the ISO notice shown only while ISO is chosen.
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
+#include "ui/main_window.h"
 #include "core/station.h"
-#include "files/export.h"
+#include "ui/export_page.h"
+#include "processing/filter.h"
 #include "files/naming.h"
 #include "support/export_data.h"
 #include "support/gui_station.h"

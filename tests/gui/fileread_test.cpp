@@ -114,7 +114,8 @@ class FileReadTest : public QObject, protected testing::GuiStation<qt::QtOperato
     QVERIFY(button);
     button->click();
 
-    QCOMPARE(title, QString("Select File to Plot:   Diadem = *.DAT,   ISO = *.MME,   CSV = *.CSV,   RDF = *.RDF"));
+    QCOMPARE(title,
+             QString("Select File to Plot:   Diadem = *.DAT,   ISO = *.MME,   CSV = *.CSV,   RDF = *.RDF"));
     QVERIFY2(filter.startsWith("Files (*.CSV *.csv *.MME *.mme *.RDF *.rdf *.RD2 *.rd2 *.DAT *.dat)"),
              qPrintable(filter));
     QCOMPARE(boxTitle, QString("Re-Processing Raw Data File"));

@@ -2,8 +2,8 @@
 // widgets it builds, model changes reaching widgets, operator edits reaching
 // the model and the bound callbacks (once each, without echoes), the status
 // timer, window events, pop-up panels, graphs and the Qt operator's boxes.
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
+#include "ui/main_window.h"
 #include "core/station.h"
 #include "support/gui_station.h"
 #include "support/testing.h"

@@ -6,8 +6,8 @@
 // about the LEDs in error, the cable-disconnect prompt opens, the software
 // trigger leads to a stored recording, and ERASE asks twice and shows its
 // progress until the unit is ready again.
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
+#include "ui/main_window.h"
 #include "core/station.h"
 #include "sim/commands.h"
 #include "sim/unit.h"

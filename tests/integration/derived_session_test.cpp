@@ -4,7 +4,7 @@
 // and outer LEDs are carried as runs, the WorldSID 5th rib-0 rule holds, and
 // the 91-column table reaches the CSV, DIAdem and ISO MME exports with its
 // codes and type name.
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "processing/derived.h"
 #include "sim/recording.h"
 #include "sim/wsid_model.h"

@@ -3,9 +3,14 @@
 // against the simulator's own recording line by line; the download's refusals
 // and faults (bad record sum, stalled stream, lost link) end cleanly; the raw
 // dump file.
-#include "core/callbacks.h"
-#include "files/export.h"
+#include "ui/callbacks.h"
+#include "support/scripted_operator.h"
+#include "ui/export_page.h"
+#include "processing/filter.h"
+#include "files/rawdump.h"
 #include "link/download.h"
+#include "ui/diagnostics_page.h"
+#include "ui/setup_page.h"
 #include "link/link.h"
 #include "processing/assembly.h"
 #include "sim/recording.h"
@@ -478,7 +483,7 @@ TEST(DownloadSession, RawDumpFileHasTheTypeLineAndDoubledSignedWords) {
   lumvex::testing::TempDir dir;
   s.op.fileAnswers.push_back(dir.file("dump.CSV"));
   s.window(-10, 0);
-  ASSERT_EQ(Download(s.st, DownloadRawToFile), 0);
+  ASSERT_EQ(RAWDOWNLOAD(s.st), 0);
   const std::vector<std::string> lines = splitCr(lumvex::testing::readFile(dir.file("dump.CSV")));
   ASSERT_EQ(lines.size(), 1u + 101u);
   EXPECT_EQ(lines[0], "Lumvex Type:SIDIIs");

@@ -2,7 +2,7 @@
 // loopback TCP: connect and identify, set trigger and comment, arm with LED
 // errors present, software trigger, follow the unit to a stored recording,
 // erase. Also: a set-up that follows a data file never talks to the unit.
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "link/info.h"
 #include "link/link.h"
 #include "support/drive_station.h"

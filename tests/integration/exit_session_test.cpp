@@ -1,7 +1,7 @@
 // Closing the main window while a unit is connected: the link is closed, the
 // timer stops, the run flags are cleared and "reinit.txt" names the unit's
 // address last, so the next start offers it again.
-#include "core/startup.h"
+#include "ui/main_window.h"
 #include "link/link.h"
 #include "support/sim_station.h"
 #include "support/testing.h"

@@ -2,7 +2,9 @@
 // for a serial port (named COMn through LUMVEX_SERIAL_PORTS): connect, a
 // recording cycle, a hung-up line, a silent unit, every injected fault ending
 // in its message and state, and COM1 never reaching COM10.
-#include "core/session_ops.h"
+#include "ui/screens.h"
+#include "support/scripted_operator.h"
+#include "ui/setup_page.h"
 #include "link/link.h"
 #include "link/status.h"
 #include "support/sim_station.h"

@@ -2,7 +2,9 @@
 // following a whole arm -> trigger -> stored -> erase cycle on the status
 // timer, the cable-disconnect prompt, disconnecting, and every injected
 // fault ending in its message and session state.
-#include "core/session_ops.h"
+#include "ui/screens.h"
+#include "support/scripted_operator.h"
+#include "ui/setup_page.h"
 #include "link/link.h"
 #include "link/status.h"
 #include "platform/transport.h"

@@ -3,6 +3,7 @@
 // configuration block read, test comments with '#' and ',', the recorded
 // window limits, the side and the clock.
 #include "link/info.h"
+#include "ui/setup_page.h"
 
 #include "support/drive_station.h"
 

@@ -2,6 +2,8 @@
 // gauge, the two error codes' messages, the reset dialog's two ways out, the
 // retries and the fuel-gauge reset button.
 #include "maintenance/battery.h"
+#include "ui/diagnostics_page.h"
+#include "support/scripted_operator.h"
 
 #include "support/drive_station.h"
 

@@ -2,7 +2,7 @@
 // the observers (so a front end redraws), tables and selectors keep their
 // bounds, and the scripted operator records and answers boxes.
 #include "platform/model.h"
-#include "platform/operator.h"
+#include "support/scripted_operator.h"
 
 #include <gtest/gtest.h>
 
@@ -108,27 +108,4 @@ TEST(ScriptedOperator, RecordsBoxesAndAnswersFromQueuesThenDefaults) {
   EXPECT_TRUE(op.showed("Error", "Could not open the COM port"));
   EXPECT_EQ(op.transcript[0].answer, "Disconnect");
   EXPECT_EQ(op.messages(), std::vector<std::string>{"Error: Could not open the COM port"});
-}
-
-TEST(ConsoleOperator, TwoButtonBoxesTakeTheFixedAnswerElseYesOrLeaveTheQuestionUnanswered) {
-  ConsoleOperator op;
-  op.defaultButton = "Disconnect";
-  // The communication-error box has its fixed answer, with or without --yes.
-  EXPECT_EQ(op.twoButton("Communication Error", "t", "Continue", "Disconnect"), 2);
-  op.assumeYes = true;
-  EXPECT_EQ(op.twoButton("Communication Error", "t", "Continue", "Disconnect"), 2);
-  EXPECT_FALSE(op.unanswered);
-
-  // --yes: the button that goes on, wherever it stands.
-  EXPECT_EQ(op.twoButton("Erase Request second check", "t", "No", "Yes"), 2);
-  EXPECT_EQ(op.twoButton("BATTERY ERROR", "t", "Fully Charged", "Continue without Battery Data"), 2);
-  EXPECT_FALSE(op.unanswered);
-
-  // Without --yes every other box is a question: "No" where there is one.
-  op.assumeYes = false;
-  EXPECT_EQ(op.twoButton("Erase Request second check", "t", "No", "Yes"), 1);
-  EXPECT_TRUE(op.unanswered);
-  op.unanswered = false;
-  EXPECT_EQ(op.twoButton("BATTERY ERROR", "t", "Fully Charged", "Continue without Battery Data"), 2);
-  EXPECT_TRUE(op.unanswered);
 }

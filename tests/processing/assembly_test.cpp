@@ -2,7 +2,7 @@
 // sign flips with error codes kept), the row time base and scaling, the date
 // texts and the line reader.
 #include "processing/assembly.h"
-#include "processing/offsets.h"
+#include "support/scripted_operator.h"
 #include "testing.h"
 
 #include <gtest/gtest.h>

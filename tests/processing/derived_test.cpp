@@ -3,10 +3,11 @@
 // (merged, never ending, changing code, short valid stretches, a full run
 // table), the rib-0 rule of the WorldSID 5th, codes, type names and layout.
 #include "processing/derived.h"
+#include "support/scripted_operator.h"
 
 #include "files/naming.h"
 #include "processing/filter.h"
-#include "processing/offsets.h"
+#include "processing/assembly.h"
 #include "support/rib_geometry.h"
 
 #include <gtest/gtest.h>
@@ -306,8 +307,8 @@ TEST_F(Derived, StretchesShorterThanThirtyThreeSamplesStayUnfiltered) {
       b[i] = t.at(i, xColumn(led) + 1);
     }
     if (len == 33) {
-      Butfilt(a.data(), 600, len, 0.1f);
-      Butfilt(b.data(), 600, len, 0.1f);
+      Butfilt(a.data(), 600, len, 0.1f, st->data.filterWork);
+      Butfilt(b.data(), 600, len, 0.1f, st->data.filterWork);
     }
     ASSERT_EQ(LengthCalcs(*st), 0);
     const double l0 = std::hypot(x0 - tx, y0);

@@ -65,6 +65,8 @@ TEST(ButterworthDesign, TheIntervalEntersTheDesign) {
   EXPECT_NEAR(c1000.b2, half.b2, 1e-9);
 }
 
+FilterWork gWork;  // the filter's work area, reused by every test as the station reuses its own
+
 std::vector<float> stepAt(int count, int at, float before, float after) {
   std::vector<float> v(count, before);
   for (int i = at; i < count; ++i) v[i] = after;
@@ -74,12 +76,12 @@ std::vector<float> stepAt(int count, int at, float before, float after) {
 TEST(Butfilt, ThirtyTwoValuesStayThirtyThreeAreFiltered) {
   std::vector<float> v32 = stepAt(32, 16, 0, 10);
   std::vector<float> orig32 = v32;
-  Butfilt(v32.data(), 60, 32, 0.1f);
+  Butfilt(v32.data(), 60, 32, 0.1f, gWork);
   EXPECT_EQ(v32, orig32);
 
   std::vector<float> v33 = stepAt(33, 16, 0, 10);
   std::vector<float> orig33 = v33;
-  Butfilt(v33.data(), 60, 33, 0.1f);
+  Butfilt(v33.data(), 60, 33, 0.1f, gWork);
   EXPECT_NE(v33, orig33);
   EXPECT_GT(v33[15], 0.5f);
   EXPECT_LT(v33[16], 9.5f);
@@ -89,7 +91,7 @@ TEST(Butfilt, ConstantSeriesPassesBitForBit) {
   for (float level : {0.0f, 123.456f, -7.25f, 3.0f, 1e-3f}) {
     for (int cfc : {60, 180, 600, 1000}) {
       std::vector<float> v(5000, level);
-      Butfilt(v.data(), cfc, static_cast<int>(v.size()), 0.1f);
+      Butfilt(v.data(), cfc, static_cast<int>(v.size()), 0.1f, gWork);
       for (float x : v) ASSERT_EQ(x, level) << "class " << cfc;
     }
   }
@@ -101,20 +103,20 @@ TEST(Butfilt, NoStartUpTransientAtTheFirstSample) {
   // band of the single-precision recurrence after the later step (about
   // 200 ulps at class 60), far below a transient of tens of mm.
   std::vector<float> v = stepAt(3000, 2000, 100.0f, 20.0f);
-  Butfilt(v.data(), 60, 3000, 0.1f);
+  Butfilt(v.data(), 60, 3000, 0.1f, gWork);
   EXPECT_NEAR(v[0], 100.0f, 2e-3);
   EXPECT_NEAR(v[1000], 100.0f, 2e-3);
   EXPECT_NEAR(v[2999], 20.0f, 2e-3);
   // A series whose very first sample is the step: its start is the new level.
   std::vector<float> w = stepAt(1000, 1, -50.0f, 50.0f);
-  Butfilt(w.data(), 1000, 1000, 0.1f);
+  Butfilt(w.data(), 1000, 1000, 0.1f, gWork);
   EXPECT_GT(w[5], 49.0f);
   EXPECT_NEAR(w[999], 50.0f, 2e-3);
 }
 
 TEST(Butfilt, ForwardAndBackwardLeaveNoPhaseShift) {
   std::vector<float> v = stepAt(4000, 2000, 0.0f, 100.0f);
-  Butfilt(v.data(), 180, 4000, 0.1f);
+  Butfilt(v.data(), 180, 4000, 0.1f, gWork);
   // Symmetric about the step: y(2000 + i) - 50 = 50 - y(1999 - i).
   for (int i = 0; i < 200; ++i) EXPECT_NEAR(v[2000 + i] - 50.0f, 50.0f - v[1999 - i], 2e-3) << i;
   EXPECT_NEAR(v[1999] + v[2000], 100.0f, 2e-3);
@@ -131,13 +133,13 @@ TEST(Butfilt, MatchesIndependentlyComputedValues) {
   };
   const int at[] = {0, 18, 19, 20, 21, 39, 45, 49};
   std::vector<float> v = series();
-  Butfilt(v.data(), 180, 50, 0.1f);
+  Butfilt(v.data(), 180, 50, 0.1f, gWork);
   const float c180[] = {-0x1.a1ddeap-3f, 0x1.ef893cp+1f, 0x1.2c5d42p+2f, 0x1.622fa4p+2f,
                         0x1.96e956p+2f,  0x1.d5268ap+2f, 0x1.23d248p+2f, 0x1.dec3f4p+1f};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(v[at[i]], c180[i]) << at[i];
 
   v = series();
-  Butfilt(v.data(), 1000, 50, 0.05f);
+  Butfilt(v.data(), 1000, 50, 0.05f, gWork);
   const float c1000[] = {-0x1.65bec6p-11f, 0x1.f44506p+0f, 0x1.f2da66p+1f, 0x1.869d7ep+2f,
                          0x1.017d2ap+3f,   0x1.e4293cp+2f, 0x1.c368eap+1f, 0x1.df7a8cp+1f};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(v[at[i]], c1000[i]) << at[i];
@@ -156,23 +158,21 @@ TEST(ButfiltColumns, EachColumnExactlyAsFilteredAlone) {
   for (int c : cols) {
     std::vector<float> col(rows);
     for (int r = 0; r < rows; ++r) col[r] = expected[static_cast<size_t>(r) * stride + c];
-    Butfilt(col.data(), 600, rows, 0.1f);
+    Butfilt(col.data(), 600, rows, 0.1f, gWork);
     for (int r = 0; r < rows; ++r) expected[static_cast<size_t>(r) * stride + c] = col[r];
   }
   const std::vector<float> input = table;
   for (FilterKernel k : {FilterKernel::Best, FilterKernel::Sse2, FilterKernel::Portable}) {
     table = input;
-    SelectFilterKernel(k);
-    ButfiltColumns(table.data(), stride, cols, rows, 600, 0.1f);
+    ButfiltColumns(table.data(), stride, cols, rows, 600, 0.1f, gWork, k);
     ASSERT_EQ(std::memcmp(table.data(), expected.data(), table.size() * sizeof(float)), 0)
         << "kernel " << static_cast<int>(k);
   }
-  SelectFilterKernel(FilterKernel::Best);
 
   std::vector<float> shortTable(32 * 3, 1.0f);
   shortTable[40] = 9.0f;
   std::vector<float> before = shortTable;
-  ButfiltColumns(shortTable.data(), 3, std::vector<int>{1, 2}, 32, 60, 0.1f);
+  ButfiltColumns(shortTable.data(), 3, std::vector<int>{1, 2}, 32, 60, 0.1f, gWork);
   EXPECT_EQ(shortTable, before);
 }
 

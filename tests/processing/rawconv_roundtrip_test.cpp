@@ -4,6 +4,7 @@
 // its truth with the failures where the model made them, and spreading LEDs
 // over threads changes no bit.
 #include "processing/rawconv.h"
+#include "support/scripted_operator.h"
 #include "sim/wsid_model.h"
 #include "support/testing.h"
 

@@ -3,6 +3,7 @@
 // lookups at their ends, the start grid, the iteration's exits (degenerate,
 // 100 passes), and ConvertWSIDdata's file, progress, time and row rules.
 #include "processing/rawconv.h"
+#include "support/scripted_operator.h"
 #include "sim/wsid_model.h"
 #include "support/testing.h"
 

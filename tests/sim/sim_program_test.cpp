@@ -3,7 +3,7 @@
 // calibration files it writes for raw-recording units.
 #include "link/link.h"
 #include "platform/transport.h"
-#include "processing/callayout.h"
+#include "core/callayout.h"
 #include "sim/wsid_model.h"
 #include "support/testing.h"
 

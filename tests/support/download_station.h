@@ -3,7 +3,7 @@
 // from -100 to 200 ms, ready for CONNECT and DOWNLOAD.
 #pragma once
 
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "support/drive_station.h"
 
 #include <string>

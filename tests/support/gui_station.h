@@ -6,10 +6,10 @@
 // the test in progress.
 #pragma once
 
-#include "core/callbacks.h"
-#include "core/startup.h"
+#include "ui/callbacks.h"
+#include "ui/main_window.h"
 #include "core/station.h"
-#include "platform/operator.h"
+#include "support/scripted_operator.h"
 #include "sim/commands.h"
 #include "sim/unit.h"
 #include "support/testing.h"

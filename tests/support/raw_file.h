@@ -6,6 +6,7 @@
 #include "core/station.h"
 #include "files/csv.h"
 #include "sim/wsid_model.h"
+#include "support/scripted_operator.h"
 
 #include <memory>
 #include <string>
@@ -38,9 +39,9 @@ inline std::string writeRawFile(const std::string& dir, const std::string& stem,
   st->data.ChannelData.SampleCount = spec.records;
   const sim::WsidModel model = sim::wsidModel(spec.dummyType, spec.isLX2);
   sim::wsidFillRecords(model, spec.startMs, spec.records, st->data.RawWords.begin());
-  st->session.CurrentDataPath = dir + "/" + stem + ".X";
-  if (FileSave_Raw(*st) != 0) return "";
-  return st->session.CurrentDataPath;
+  std::string path = dir + "/" + stem + ".X";
+  if (FileSave_Raw(*st, path) != 0) return "";
+  return path;
 }
 
 // The unit's calibration files of one date in dir.

@@ -1,6 +1,6 @@
 #include "sim_station.h"
 
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "ui/layout.h"
 #include "sim/commands.h"
 

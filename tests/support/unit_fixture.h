@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/station.h"
-#include "platform/operator.h"
+#include "support/scripted_operator.h"
 #include "ui/layout.h"
 
 #include <cstdio>

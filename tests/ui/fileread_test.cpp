@@ -5,12 +5,13 @@
 // session's calibration date.
 #include "ui/fileread.h"
 
-#include "core/callbacks.h"
+#include "ui/callbacks.h"
 #include "files/csv.h"
 #include "files/diadem.h"
 #include "files/iso.h"
 #include "files/readers.h"
 #include "support/export_data.h"
+#include "support/scripted_operator.h"
 #include "support/raw_file.h"
 #include "support/testing.h"
 #include "support/unit_fixture.h"
@@ -104,10 +105,15 @@ struct FileButton : ::testing::Test {
   }
 
   // Files of the earlier data set made by the writers, then damaged.
-  std::string written(const std::string& name, int (*writer)(Station&, int)) {
-    st.session.CurrentDataPath = dir.file(name);
-    EXPECT_EQ(writer(st, 0), 0);
-    return writer == FileSave_ISO ? st.session.CurrentDataPath : dir.file(name);
+  std::string written(const std::string& name) {
+    std::string path = dir.file(name);
+    const std::string ext = name.substr(name.size() - 3);
+    const int rc = ext == "CSV"   ? FileSave_NATIVE(st, path, 0)
+                   : ext == "DAT" ? FileSave_DIADEM(st, path, 0)
+                                  : FileSave_ISO(st, path, 0);
+    EXPECT_EQ(rc, 0) << name;
+    // The DIAdem writer leaves the data file's path; the ISO writer the ".MME".
+    return ext == "DAT" ? dir.file(name) : path;
   }
 };
 
@@ -126,7 +132,7 @@ TEST_F(FileButton, DialogAndThePathsItDoesNotRead) {
   EXPECT_FALSE(r.save);
 
   const Snapshot before(st);
-  const std::string csv = written("low.CSV", FileSave_NATIVE);
+  const std::string csv = written("low.CSV");
   std::filesystem::rename(csv, dir.file("low.csv"));
   for (const std::string& p : {dir.file("low.csv"), dir.file("none.CSV"), dir.path(), std::string("a.C")})
     EXPECT_EQ(read(p), -1) << p;
@@ -141,15 +147,15 @@ TEST_F(FileButton, DialogAndThePathsItDoesNotRead) {
 // far as its words leaves no raw words for the earlier data set.
 TEST_F(FileButton, FailedReadsLeaveTheDataSetAsItWas) {
   earlierDataSet();
-  const std::string csv = written("bad.CSV", FileSave_NATIVE);
+  const std::string csv = written("bad.CSV");
   std::string text = lt::readFile(csv);
   text.replace(text.find("Polar"), 5, "Bogus");
   lt::writeFile(csv, text);
-  const std::string dat = written("bad.DAT", FileSave_DIADEM);
+  const std::string dat = written("bad.DAT");
   std::filesystem::resize_file(dir.file("bad.R32"), 15 * 150 * 4 - 1);
-  const std::string mme = written("bad.MME", FileSave_ISO);
+  const std::string mme = written("bad.MME");
   std::filesystem::remove(dir.file("bad/CHANNEL/bad.014"));
-  const std::string good = written("good.CSV", FileSave_NATIVE);
+  const std::string good = written("good.CSV");
   lt::RawFileSpec spec;  // no calibration file in the working folder
   const std::string raw = lt::writeRawFile(dir.path(), "bad", spec);
   op.onEvents = [&] { st.model.commit(Ctl::REPROCESS_BUTTON); };

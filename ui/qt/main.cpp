@@ -1,10 +1,10 @@
 // lumvex-station: the desktop station with its Qt window. Run it in the folder
 // that holds the configuration files. Exits 0 after an orderly close, 1 when
 // the start-up failed (the configuration could not be read).
-#include "core/callbacks.h"
-#include "core/startup.h"
 #include "core/station.h"
+#include "ui/callbacks.h"
 #include "ui/layout.h"
+#include "ui/main_window.h"
 #include "ui/qt/qt_operator.h"
 #include "ui/qt/station_window.h"
 

@@ -13,11 +13,6 @@
 namespace lumvex::qt {
 namespace {
 
-constexpr std::string_view kPanelNames[] = {"PANEL",           "Setup",  "Plot",        "Live",
-                                            "Diagnostics",     "Export", "TriggerTest", "AutoCheck",
-                                            "CableDisconnect", "Finder", "Adaptor",     "LoaderWait"};
-static_assert(std::size(kPanelNames) == static_cast<size_t>(Panel::Count));
-
 bool isPopup(Panel p) { return p != Panel::Main && pageIndex(p) < 0; }
 
 // A pop-up panel closes only through its own buttons, as its callbacks expect:
@@ -73,7 +68,7 @@ void StationWindow::build() {
   outer->addWidget(tabs_);
   for (int page = 0; page < kPageCount; ++page) {
     auto* host = new QWidget;
-    host->setObjectName(toQString(kPanelNames[static_cast<int>(pagePanel(page))]));
+    host->setObjectName(toQString(panelName(pagePanel(page))));
     buildPanel(pagePanel(page), host);
     tabs_->addTab(host, QString());
   }
@@ -87,7 +82,7 @@ void StationWindow::build() {
     Panel panel = static_cast<Panel>(p);
     if (!isPopup(panel)) continue;
     auto* dlg = new PanelDialog(model_, panel, this);
-    dlg->setObjectName(toQString(kPanelNames[p]));
+    dlg->setObjectName(toQString(panelName(panel)));
     buildPanel(panel, dlg);
     dialogs_[p] = dlg;
   }

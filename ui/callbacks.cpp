@@ -1,0 +1,99 @@
+// One place that ties the control names to their callbacks, so the front ends
+// only ever call Model::commit. Every control callback acts on a commit event
+// only (a right-click is ignored) unless its section says otherwise.
+#include "ui/callbacks.h"
+
+#include "ui/diagnostics_page.h"
+#include "ui/export_page.h"
+#include "ui/fileread.h"
+#include "ui/main_window.h"
+#include "ui/screens.h"
+#include "ui/setup_page.h"
+
+namespace lumvex {
+namespace {
+
+// Binds c so that its callback runs fn(st) on a commit event only.
+template <typename Fn>
+void onCommit(Station& st, Ctl c, Fn fn) {
+  st.model.bind(c, [&st, fn](const Event& e) {
+    if (e.kind == EventKind::Commit) fn(st);
+  });
+}
+
+void bindStartup(Station& st) {
+  // start-up, page change, main-window events, test comment, copyright button
+  onCommit(st, Ctl::CONNECTION, CONNECT_TYPE);
+  onCommit(st, Ctl::IPSELECT, IPSELECT);
+  onCommit(st, Ctl::COPYWRITEBUT, COPYWRITEBUT);
+  onCommit(st, Ctl::REPROCESS_BUTTON, REPROCESS_BUTTON);
+  st.model.bind(Ctl::TAB, [&st](const Event& e) {
+    if (e.kind == EventKind::TabChanged) TAB(st, e.data);
+  });
+  st.model.bindPanel([&st](Panel p, const Event& e) { PANELCB(st, p, e); });
+}
+
+void bindSession(Station& st) {
+  // the link tells when it closed the session; the screens follow
+  st.refreshScreens = [](Station& s) { CtrlScreens(s); };
+  // connect / disconnect, status timer, cable-disconnect prompt
+  onCommit(st, Ctl::CONNECT, CONNECT_BUT);
+  st.model.bind(Ctl::TIMER, [&st](const Event& e) {
+    if (e.kind == EventKind::TimerTick) TIMER_TICK(st);
+  });
+  onCommit(st, Ctl::DISC_BUTTON, DISC_BUTTON);
+  onCommit(st, Ctl::STAY_CONN_BUTT, STAY_CONN_BUTT);
+  // Once laid out, the port selector names the device behind each COM entry.
+  if (st.model.itemCount(Ctl::COMPORT) > 0) LabelComPorts(st);
+}
+
+void bindIdentification(Station& st) {
+  // trigger selector, test comment, ISO test object and position
+  onCommit(st, Ctl::TRIGGER_SET, TRIGGER_SET);
+  onCommit(st, Ctl::TESTINFO, TESTINFO);
+  // The test-object selector also takes a right-click (a new test object).
+  st.model.bind(Ctl::TESTOBJECT, [&st](const Event& e) { TESTOBJECT(st, e); });
+  st.model.bind(Ctl::POSITION, [&st](const Event& e) { POSITION(st, e); });
+}
+
+void bindRecording(Station& st) {
+  // arm, disarm, software trigger, buffer type, erase, battery, download
+  onCommit(st, Ctl::ARM_BUT, ARM_BUT);
+  onCommit(st, Ctl::TRIGGER_BUT, TRIGGER_BUT);
+  onCommit(st, Ctl::CIRC_LIN_BUT, CIRC_LIN_BUT);
+  onCommit(st, Ctl::ERASE_BUT, ERASE_BUT);
+  onCommit(st, Ctl::CHECK_BATT, CHECK_BATT);
+  onCommit(st, Ctl::DOWNLOAD_BUT, DOWNLOAD_BUT);
+}
+
+void bindDiagnostics(Station& st) {
+  // raw dump, NOR flash, fuel gauge
+  onCommit(st, Ctl::RAWDOWNLOAD, RAWDOWNLOAD);
+  onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
+  onCommit(st, Ctl::BAT_RESET, BAT_RESET);
+}
+
+void bindExport(Station& st) {
+  // export page
+  onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
+  onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
+}
+
+void bindPlot(Station& st) {
+  // plot page, file reading
+  onCommit(st, Ctl::FILESELECT, FILESELECT);
+}
+
+}  // namespace
+
+void BindCallbacks(Station& st) {
+  bindStartup(st);
+  bindSession(st);
+  bindIdentification(st);
+  bindRecording(st);
+  bindDiagnostics(st);
+  bindExport(st);
+  bindPlot(st);
+}
+
+}  // namespace lumvex

@@ -1,0 +1,18 @@
+// The Diagnostics page (page 3, revealed by the copyright button): the raw
+// memory dump, the NOR flash switch and the fuel-gauge reset.
+#pragma once
+
+#include "core/station.h"
+
+namespace lumvex {
+
+// Downloads the recording window chosen on page 0 as raw words (the I/O
+// check stops first) and writes them to a raw dump file the operator
+// chooses. 0 when the whole file was written, -1 otherwise.
+int RAWDOWNLOAD(Station& st);
+// Makes the unit read from its NOR flash until it is rebooted.
+void DISABLE_SD(Station& st);
+// "Set Battery Fuel Gage to Full".
+void BAT_RESET(Station& st);
+
+}  // namespace lumvex
