@@ -338,12 +338,22 @@ int TextFileIn::peek() {
 
 int TextFileIn::readLine(std::string& line, size_t size, bool textMode) {
   line.clear();
+  const size_t keep = size > 0 ? size - 1 : 0;  // characters stored
   for (;;) {
-    int c = get();
-    if (c < 0 || (c & 0x80) != 0) return -1;
+    if (pos_ == end_ && !fill()) return -1;
+    const char* b = buf_.data() + pos_;
+    const char* e = buf_.data() + end_;
+    const char* q = b;
+    while (q < e && *q != '\r' && *q != '\n' && (static_cast<unsigned char>(*q) & 0x80) == 0) ++q;
+    if (line.size() < keep) line.append(b, std::min(static_cast<size_t>(q - b), keep - line.size()));
+    pos_ += static_cast<size_t>(q - b);
+    if (q == e) continue;  // the line goes on in the next block
+    int c = static_cast<unsigned char>(*q);
+    ++pos_;
+    if ((c & 0x80) != 0) return -1;
     if (textMode && c == '\r' && peek() == '\n') c = get();
-    if (line.size() + 1 < size) line.push_back(static_cast<char>(c));
-    if (c == '\r' || c == '\n') return 0;
+    if (line.size() < keep) line.push_back(static_cast<char>(c));
+    return 0;
   }
 }
 
