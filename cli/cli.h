@@ -34,6 +34,7 @@ struct CliCommand {
   std::string name;
   std::string usage;                    // one line for --help
   std::function<int(CliContext&)> run;  // exit status
+  bool needsUnit = true;                // --host or --serial must be given
 };
 
 // Every subcommand, in the order --help lists them.
@@ -45,6 +46,8 @@ void AddSessionCommands(std::vector<CliCommand>& out);
 void AddDriveCommands(std::vector<CliCommand>& out);
 // download, rawdump (cli/download_commands.cpp).
 void AddDownloadCommands(std::vector<CliCommand>& out);
+// read, convert: saved files, no unit (cli/file_commands.cpp).
+void AddFileCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

@@ -65,7 +65,9 @@ std::optional<std::string> ConsoleOperator::chooseFile(const FileRequest& req) {
   return req.save ? saveAnswer : loadAnswer;
 }
 
-void ConsoleOperator::processEvents() {}
+void ConsoleOperator::processEvents() {
+  if (onEvents) onEvents();
+}
 
 void ConsoleOperator::console(std::string_view line) {
   std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());

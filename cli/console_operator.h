@@ -4,6 +4,7 @@
 
 #include "platform/operator.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,9 @@ class ConsoleOperator : public Operator {
   bool unanswered = false;                // a question took its default
   bool quiet = false;                     // no progress lines
   int messageCount = 0;
+  // Runs on every processEvents: what the operator does while a callback
+  // waits for a button (the raw reprocessing's "Continue Reprocessing").
+  std::function<void()> onEvents;
 
   void message(std::string_view title, std::string_view text) override;
   bool confirm(std::string_view title, std::string_view text) override;

@@ -15,7 +15,8 @@ namespace {
 
 void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
   std::fputs(
-      "Usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n\n"
+      "Usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
+      "       lumvex-cli [options] read|convert ARGS   (saved files: no unit needed)\n\n"
       "Runs the station's operations without a screen. Messages go to stderr as\n"
       "\"TITLE: text\"; questions are never waited for (the Communication Error box is\n"
       "answered \"Disconnect\").\n"
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
     usage(cmds);
     return 2;
   }
-  if (opt.host.empty() == opt.serial.empty()) {
+  if (cmd->needsUnit && opt.host.empty() == opt.serial.empty()) {
     std::fprintf(stderr, "lumvex-cli: give either --host or --serial\n");
     return 2;
   }

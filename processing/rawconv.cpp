@@ -212,19 +212,21 @@ int conversionThreads(int count) {
 
 }  // namespace
 
-int ConvertWSIDdata(Station& st, SideTransform sideTransform) {
+int ConvertWSIDdata(Station& st, SideTransform sideTransform, const std::string& calibrationPath) {
   SessionState& s = st.session;
   MeasurementData& d = st.data;
   ChannelTable& t = d.ChannelData;
   const CalLayout& layout = calLayout(calLayoutFor(s.DummyType, s.IsLX2));
 
   const std::string name = calibrationFileName(s);
-  const int floats = readCalibrationFile(pathJoin(st.workDir, name), d.CalImage.begin(), kCalImageFloats);
+  const std::string path = calibrationPath.empty() ? pathJoin(st.workDir, name) : calibrationPath;
+  const int floats = readCalibrationFile(path, d.CalImage.begin(), kCalImageFloats);
   d.CalImageFloats = floats < 0 ? 0 : floats;
   // A file that does not cover the layout would make lookups read past its end.
   if (floats < layout.floats) {
-    st.ui->message("Calibration File Error", "Could not Find Calibration file: \r\n " +
-                                                 pathJoin(shownFolder(st.workDir), name) +
+    const std::string shown =
+        calibrationPath.empty() ? pathJoin(shownFolder(st.workDir), name) : calibrationPath;
+    st.ui->message("Calibration File Error", "Could not Find Calibration file: \r\n " + shown +
                                                  " \r\n Please copy the calibration file to the directory "
                                                  "above\r\n Reprocessing aborted");
     return 1;

@@ -44,10 +44,11 @@ int readCalibrationFile(const std::string& path, float* image, int capacity);
 
 // Converts the SampleCount records of RawWords into rows of ChannelData and
 // sets ChannelCount to 61. The calibration file is opened by name in
-// st.workDir. Returns 0; 1 when the calibration file is missing or does not
-// cover the layout in use (message shown, table untouched); -1 when
-// SampleCount does not fit the raw buffer or the table (table untouched).
-int ConvertWSIDdata(Station& st, SideTransform sideTransform);
+// st.workDir, or at calibrationPath when one is given. Returns 0; 1 when the
+// calibration file is missing or does not cover the layout in use (message
+// shown, table untouched); -1 when SampleCount does not fit the raw buffer or
+// the table (table untouched).
+int ConvertWSIDdata(Station& st, SideTransform sideTransform, const std::string& calibrationPath = {});
 
 // Decodes count consecutive records (recordWords apart) and averages their
 // ratios. results[slot] receives X, Y, Z of head 1, then of head 2; ambient the

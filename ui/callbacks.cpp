@@ -5,6 +5,7 @@
 
 #include "ui/diagnostics_page.h"
 #include "ui/export_page.h"
+#include "ui/fileread.h"
 #include "ui/main_window.h"
 #include "ui/plot_model.h"
 #include "ui/screens.h"
@@ -79,6 +80,11 @@ void bindExport(Station& st) {
   onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
 }
 
+void bindFileRead(Station& st) {
+  // the file button of the plot page
+  onCommit(st, Ctl::FILESELECT, FILESELECT);
+}
+
 }  // namespace
 
 void BindCallbacks(Station& st) {
@@ -89,6 +95,7 @@ void BindCallbacks(Station& st) {
   bindDiagnostics(st);
   bindExport(st);
   BindPlotPage(st);
+  bindFileRead(st);
 }
 
 }  // namespace lumvex

@@ -104,6 +104,9 @@ void recordIdentification(Station& st) {
   st.session.DirectionText = st.model.itemLabel(Ctl::LX_DIRECTION);
   st.session.SerialNumberText = st.model.text(Ctl::SERNUM);
   id.AtdText = st.model.text(Ctl::TESTINFO);
+  // The raw file's comment line: the test comment shown on the connection
+  // screen (the unit's comment read at identification).
+  id.TestCommentText = st.model.text(Ctl::TESTINFO);
 }
 
 void showDataInMemory(Station& st) {
