@@ -214,6 +214,12 @@ bool CheckNewAddress(std::string_view text, std::array<int, 4>& n) {
   if (std::sscanf(s.c_str(), "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]) != 4) return false;
   for (int v : n)
     if (v < 0 || v > 254) return false;
+  // The text itself becomes the unit's remembered address, so it must be the
+  // plain dotted form of the four numbers: "10.0.0.5abc" or " 10.0.0.5" names
+  // no host, and "10.0.0.010" would be read as octal (8) when connecting.
+  char plain[32];
+  std::snprintf(plain, sizeof plain, "%d.%d.%d.%d", n[0], n[1], n[2], n[3]);
+  if (s != plain) return false;
   return n[3] >= 2;
 }
 

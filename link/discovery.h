@@ -43,7 +43,8 @@ std::array<unsigned char, kBeaconChangeBytes> BeaconChangeDatagram(const FoundUn
 // True when a setup reply of `length` bytes carries "Lumvex" at bytes 52 to 57.
 bool HasLumvexMark(const unsigned char* reply, size_t length);
 // The number check of a new address read as "%d.%d.%d.%d": four numbers, each
-// 0 to 254, the last at least 2.
+// 0 to 254, the last at least 2, written plainly (no sign, space, leading zero
+// or trailing character), since the text becomes the unit's address.
 bool CheckNewAddress(std::string_view text, std::array<int, 4>& numbers);
 
 // The adaptor a discovery channel is opened on: "" (the default adaptor)
