@@ -39,6 +39,9 @@ struct DiscoveryState {
   int FoundCount = 0;
   std::string StationAddress;  // the PC's address as seen in its own query's echo
   DiscoveryNetwork network;
+  // A search is under way. Its beacon wait lets events run, and a second
+  // "Find Lumvexs" from there would clear the list the first one is filling.
+  bool searchRunning = false;
 };
 
 }  // namespace lumvex

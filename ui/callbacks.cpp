@@ -5,6 +5,7 @@
 
 #include "ui/diagnostics_page.h"
 #include "ui/export_page.h"
+#include "ui/finder_page.h"
 #include "ui/main_window.h"
 #include "ui/plot_model.h"
 #include "ui/screens.h"
@@ -79,6 +80,14 @@ void bindExport(Station& st) {
   onCommit(st, Ctl::EXPORT_FORMAT, [](Station& s) { ExportFormatChange(s); });
 }
 
+void bindFinder(Station& st) {
+  // "Find Lumvexs", the finder panel and the adaptor panel
+  onCommit(st, Ctl::LISTEN, LISTEN_BUT);
+  onCommit(st, Ctl::FINDER__CHANGEIP, FINDER__CHANGEIP);
+  onCommit(st, Ctl::FINDER_OK, FINDER_OK);
+  onCommit(st, Ctl::OKBUTTON, OKBUTTON);
+}
+
 }  // namespace
 
 void BindCallbacks(Station& st) {
@@ -89,6 +98,7 @@ void BindCallbacks(Station& st) {
   bindDiagnostics(st);
   bindExport(st);
   BindPlotPage(st);
+  bindFinder(st);
 }
 
 }  // namespace lumvex
