@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -221,6 +222,26 @@ bool CheckNewAddress(std::string_view text, std::array<int, 4>& n) {
   std::snprintf(plain, sizeof plain, "%d.%d.%d.%d", n[0], n[1], n[2], n[3]);
   if (s != plain) return false;
   return n[3] >= 2;
+}
+
+bool SetDiscoveryOption(DiscoveryNetwork& net, std::string_view name, const std::string& value) {
+  auto number = [&value](int lowest, int highest, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || v < lowest || v > highest) return false;
+    out = static_cast<int>(v);
+    return true;
+  };
+  if (name == "broadcast") {
+    if (!IsDottedIPv4(value)) return false;
+    net.broadcast = value;
+    return true;
+  }
+  if (name == "query-port") return number(1, 65535, net.queryPort);
+  if (name == "beacon-port") return number(1, 65535, net.beaconPort);
+  if (name == "change-port") return number(1, 65535, net.changePort);
+  if (name == "beacon-wait") return number(0, 600000, net.beaconWaitMs);  // ms
+  return false;
 }
 
 std::string DiscoveryAdaptor(const Station& st) {

@@ -47,6 +47,12 @@ bool HasLumvexMark(const unsigned char* reply, size_t length);
 // or trailing character), since the text becomes the unit's address.
 bool CheckNewAddress(std::string_view text, std::array<int, 4>& numbers);
 
+// The network options of the front ends, named without their dashes:
+// "broadcast" (a dotted IPv4 address), "query-port", "beacon-port",
+// "change-port" (1 to 65535) and "beacon-wait" (ms, 0 to 600000). False when
+// the name is none of these or the value is bad; `net` is then unchanged.
+bool SetDiscoveryOption(DiscoveryNetwork& net, std::string_view name, const std::string& value);
+
 // The adaptor a discovery channel is opened on: "" (the default adaptor)
 // when NicToUse contains "Default", else NicToUse.
 std::string DiscoveryAdaptor(const Station& st);

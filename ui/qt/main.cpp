@@ -1,7 +1,8 @@
 // lumvex-station: the desktop station with its Qt window. Run it in the folder
 // that holds the configuration files. Exits 0 after an orderly close, 1 when
-// the start-up failed (the configuration could not be read).
+// the start-up failed (the configuration could not be read), 2 on a bad option.
 #include "core/station.h"
+#include "link/discovery.h"
 #include "ui/callbacks.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -12,15 +13,49 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+namespace {
+
+void usage() {
+  std::fputs(
+      "usage: lumvex-station [Qt options] [--broadcast ADDR] [--query-port N] [--beacon-port N]\n"
+      "                      [--change-port N] [--beacon-wait MS]\n"
+      "The station with its window, working in the current folder (Lumvex_8_0.ini, ...).\n"
+      "\n"
+      "\"Find Lumvexs\" searches the network it is given here (defaults in brackets):\n"
+      "  --broadcast ADDR   where the queries and address changes go [255.255.255.255]\n"
+      "  --query-port N     query, setup query and the 20-byte address change [30718]\n"
+      "  --beacon-port N    beacons arrive here (widgetType 0) [1020]\n"
+      "  --change-port N    a beacon unit's address change goes here [9999]\n"
+      "  --beacon-wait MS   wait for beacons before they are read [10000]\n",
+      stdout);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      usage();
+      return 0;
+    }
+  QApplication app(argc, argv);          // takes Qt's own options out of argv
   app.setQuitOnLastWindowClosed(false);  // the window's close decides, after the exit steps
   lumvex::qt::QtOperator op;
   lumvex::Station st(op);
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strncmp(a, "--", 2) != 0 || i + 1 >= argc ||
+        !lumvex::SetDiscoveryOption(st.discovery.network, a + 2, argv[i + 1])) {
+      std::fprintf(stderr, "lumvex-station: bad argument %s (see --help)\n", a);
+      return 2;
+    }
+    ++i;
+  }
   lumvex::LoadMainLayout(st.model);
   lumvex::BindCallbacks(st);
   lumvex::qt::StationWindow window(st.model);
