@@ -33,6 +33,7 @@ struct CliCommand {
   std::string name;
   std::string usage;                    // one line for --help
   std::function<int(CliContext&)> run;  // exit status
+  bool needsUnit = true;                // takes --host or --serial
 };
 
 // Every subcommand, in the order --help lists them.
@@ -44,6 +45,8 @@ void AddSessionCommands(std::vector<CliCommand>& out);
 void AddDriveCommands(std::vector<CliCommand>& out);
 // download, rawdump (cli/download_commands.cpp).
 void AddDownloadCommands(std::vector<CliCommand>& out);
+// discover, setip, nic (cli/discovery_commands.cpp).
+void AddDiscoveryCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

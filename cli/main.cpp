@@ -15,9 +15,15 @@ namespace {
 void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
   std::fputs(
       "usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
+      "       lumvex-cli discover|setip|nic [ARGS]\n"
       "Runs the station's operations without a screen, reading the configuration files\n"
       "from the working directory. Messages go to stderr as \"TITLE: text\"; questions are\n"
       "never waited for (the Communication Error box is answered \"Disconnect\").\n"
+      "discover and setip need no unit link: they broadcast to 255.255.255.255, query port\n"
+      "30718, hear beacons on port 1020 when widgetType is 0 in Lumvex_8_0.ini (after a\n"
+      "10000 ms wait) and send a beacon unit's new address to port 9999, unless --broadcast,\n"
+      "--query-port, --beacon-port, --change-port or --beacon-wait say otherwise. They run on\n"
+      "the adaptor kept in MultipleNICs.ini, or on the one --nic names for this run only.\n"
       "\n"
       "options\n"
       "  --host ADDR[:PORT]  unit on TCP (port 3000 unless given)\n"
@@ -74,7 +80,7 @@ int main(int argc, char** argv) {
     usage(cmds);
     return 2;
   }
-  if (opt.host.empty() == opt.serial.empty()) {
+  if (cmd->needsUnit && opt.host.empty() == opt.serial.empty()) {
     std::fprintf(stderr, "lumvex-cli: give either --host or --serial\n");
     return 2;
   }
