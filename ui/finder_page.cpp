@@ -53,10 +53,10 @@ int LISTEN_BUT(Station& st) {
   // The button stays enabled so that its red caption shows; a press that
   // arrives during the search is dropped here instead.
   DiscoveryState& d = st.discovery;
-  if (d.searchRunning) return -1;
-  d.searchRunning = true;
+  if (d.busy) return -1;
+  d.busy = true;
   const int n = findLumvex(st);
-  d.searchRunning = false;
+  d.busy = false;
   return n;
 }
 
@@ -92,8 +92,14 @@ void AddFoundAddresses(Station& st) {
 }
 
 int FINDER__CHANGEIP(Station& st) {
+  // A second press queued behind the first would send the change again and
+  // nest a second restart wait inside the first.
+  DiscoveryState& d = st.discovery;
+  if (d.busy) return kChangeRefused;
   Model& m = st.model;
+  d.busy = true;
   const int r = ChangeUnitAddress(st, m.index(Ctl::FINDER_LIST), m.text(Ctl::FINDER_NEWIP));
+  d.busy = false;
   if (r < 0) return r;
   AddFoundAddresses(st);
   m.setPanelVisible(Panel::Finder, false);

@@ -13,8 +13,8 @@ namespace lumvex {
 // finder panel filled with the units found, or the adaptor panel when none
 // answered. Returns the count (0 to 4).
 int findLumvex(Station& st);
-// "Find Lumvexs" pressed: findLumvex, unless a search is already running (its
-// beacon wait lets events run); then nothing is done and -1 returned.
+// "Find Lumvexs" pressed: findLumvex, unless a search or an address change is
+// running (their waits let events run); then nothing is done and -1 returned.
 int LISTEN_BUT(Station& st);
 // The adaptor panel: the PC's addresses (first selected) and the text for the
 // adaptor in NicToUse.
@@ -22,7 +22,8 @@ void MultiNIC(Station& st);
 // "Change IP": ChangeUnitAddress for the unit selected in FINDER_LIST with the
 // FINDER_NEWIP text. On a refusal (result < 0) the panel stays open for
 // another try; otherwise the found addresses join the remembered list and the
-// panel closes. Returns ChangeUnitAddress's result.
+// panel closes. Returns ChangeUnitAddress's result, or kChangeRefused without
+// doing anything while a search or another change is running.
 int FINDER__CHANGEIP(Station& st);
 // The finder's "OK": the found addresses join the remembered list and the
 // panel closes.

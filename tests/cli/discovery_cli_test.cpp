@@ -1,7 +1,6 @@
-// lumvex-cli's discover, setip and nic as a script runs them, against
-// simulated units on loopback reached through the loopback broadcast: the list
-// printed, the adaptor panel when nothing answers, setip's refusals, and the
-// adaptor file. A change that goes through is in discovery_cli_netns_test.
+// lumvex-cli discover, setip and nic against simulated units on loopback (via
+// 127.255.255.255): the list printed, the adaptor panel when nothing answers,
+// setip's refusals, the adaptor file. A change that goes through: *_cli_netns_test.
 #include "link/discovery.h"
 #include "net_units.h"
 #include "platform/udp.h"

@@ -1,8 +1,6 @@
-// The Qt station finding a simulated unit on loopback: "Find Lumvexs" turns
-// red while it searches, the finder opens as a dialog over the window, "Change
-// IP" moves the unit and its new address lands in the connection list, from
-// which CONNECT reaches it; with nothing found the adaptor dialog stores the
-// adaptor chosen.
+// The Qt station and a simulated unit on loopback: Find Lumvexs (red while it
+// searches) -> the finder dialog over the window -> Change IP -> the new address
+// in the connection list -> CONNECT there; and the adaptor dialog's OK.
 #include "net_units.h"
 #include "platform/ping.h"
 #include "sim_station.h"

@@ -1,8 +1,6 @@
-// lumvex-cli's search inside a private network laboratory, with the units'
-// own ports and a real 255.255.255.255 broadcast that stays in it: the adaptor
-// chosen with nic is used by the next discover, setip moves a unit (ping
-// without an answer, the 10-second restart wait), and setip's refusals of a
-// used address and of a unit that shares its bytes with a foreign device.
+// lumvex-cli in a private network laboratory, with the units' own ports and a
+// 255.255.255.255 broadcast that stays in it: nic then discover, a setip that
+// goes through (unanswered ping, restart wait), and setip's refusals.
 #include "netlab.h"
 #include "sim/netmodule.h"
 #include "sim_station.h"

@@ -1,7 +1,6 @@
-// The connection page's "Find Lumvexs" and its two panels against simulated
-// units on loopback: the finder and adaptor panels' exact texts, the caption
-// during a beacon search, no second search from inside the first, the
-// adaptor file, and found addresses joining the remembered list in place.
+// "Find Lumvexs" and its two panels against simulated units on loopback: exact
+// panel texts, the beacon search's red caption, no second search or change from
+// inside a running one, the adaptor file, found addresses joining the list in place.
 #include "ui/finder_page.h"
 
 #include "link/discovery.h"
@@ -15,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace lumvex;
@@ -84,10 +85,11 @@ TEST_F(FinderPage, NothingFoundOpensTheAdaptorPanelAndASecondPressWaits) {
   st.ini.WidgetType = 0;
   std::vector<std::string> captions;
   std::vector<int> nested;
+  bool pressed = false;
   op.onEvents = [&] {
     captions.push_back(st.model.label(Ctl::LISTEN) +
                        (st.model[Ctl::LISTEN].textColour == colour::Red ? " red" : ""));
-    if (nested.empty()) {
+    if (!std::exchange(pressed, true)) {
       nested.push_back(LISTEN_BUT(st));
       st.model.commit(Ctl::LISTEN);
     }
@@ -95,8 +97,9 @@ TEST_F(FinderPage, NothingFoundOpensTheAdaptorPanelAndASecondPressWaits) {
   EXPECT_EQ(LISTEN_BUT(st), 0);
   ASSERT_FALSE(captions.empty());
   // A second search run from the wait would have put the caption back early.
-  for (const std::string& c : captions)
-    EXPECT_EQ(c, "Finding Lumvexs, Please Wait\n this may take 15 seconds red");
+  EXPECT_EQ(std::count(captions.begin(), captions.end(),
+                       "Finding Lumvexs, Please Wait\n this may take 15 seconds red"),
+            static_cast<long>(captions.size()));
   EXPECT_EQ(nested, std::vector<int>{-1});
   EXPECT_EQ(st.model.label(Ctl::LISTEN), "Find Lumvexs");
   EXPECT_EQ(st.model[Ctl::LISTEN].textColour, colour::Black);
@@ -201,7 +204,13 @@ TEST_F(FinderPage, ChangeIpMovesTheUnitAndItsNewAddressIsRemembered) {
   ASSERT_EQ(LISTEN_BUT(st), 1);
   const std::string moved = units.address(60);
   st.model.setText(Ctl::FINDER_NEWIP, moved);
+  std::vector<int> nested;  // presses queued behind the first, run from its restart wait
+  bool pressed = false;
+  op.onEvents = [&] {
+    if (!std::exchange(pressed, true)) nested = {FINDER__CHANGEIP(st), LISTEN_BUT(st)};
+  };
   EXPECT_EQ(FINDER__CHANGEIP(st), kChangeSent);
+  EXPECT_EQ(nested, (std::vector<int>{kChangeRefused, -1}));
   EXPECT_FALSE(st.model.panel(Panel::Finder).visible);
   EXPECT_EQ(labelsOf(st.model, Ctl::IPSELECT), (std::vector<std::string>{moved, "10.0.0.9"}));
   EXPECT_EQ(op.progress.size(), 10u);
