@@ -48,6 +48,8 @@ void AddDriveCommands(std::vector<CliCommand>& out);
 void AddDownloadCommands(std::vector<CliCommand>& out);
 // read, convert: saved files, no unit (cli/file_commands.cpp).
 void AddFileCommands(std::vector<CliCommand>& out);
+// discover, setip, nic (cli/discovery_commands.cpp).
+void AddDiscoveryCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

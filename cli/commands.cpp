@@ -9,6 +9,7 @@ std::vector<CliCommand> AllCliCommands() {
   AddDriveCommands(out);
   AddDownloadCommands(out);
   AddFileCommands(out);
+  AddDiscoveryCommands(out);
   return out;
 }
 

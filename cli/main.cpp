@@ -16,7 +16,8 @@ namespace {
 void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
   std::fputs(
       "Usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
-      "       lumvex-cli [options] read|convert ARGS   (saved files: no unit needed)\n\n"
+      "       lumvex-cli [options] read|convert ARGS   (saved files: no unit needed)\n"
+      "       lumvex-cli [options] discover|setip|nic [ARGS]   (the network: no unit link)\n\n"
       "Runs the station's operations without a screen. Messages go to stderr as\n"
       "\"TITLE: text\"; questions are never waited for (the Communication Error box is\n"
       "answered \"Disconnect\").\n"
@@ -24,6 +25,11 @@ void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
       "...) are read from the working folder: --workdir DIR, else the current folder when\n"
       "it holds Lumvex_8_0.ini, else $XDG_DATA_HOME/lumvex (~/.local/share/lumvex),\n"
       "made from the installed templates on first use.\n"
+      "discover and setip broadcast to 255.255.255.255, query port 30718, hear beacons on\n"
+      "port 1020 when widgetType is 0 in Lumvex_8_0.ini (after a 10000 ms wait) and send a\n"
+      "beacon unit's new address to port 9999, unless --broadcast, --query-port,\n"
+      "--beacon-port, --change-port or --beacon-wait say otherwise. They run on the adaptor\n"
+      "kept in MultipleNICs.ini, or on the one --nic names for this run only.\n"
       "\n"
       "options\n"
       "  --host ADDR[:PORT]  unit on TCP (port 3000 unless given)\n"

@@ -39,6 +39,10 @@ struct DiscoveryState {
   int FoundCount = 0;
   std::string StationAddress;  // the PC's address as seen in its own query's echo
   DiscoveryNetwork network;
+  // A search or an address change is under way. Both let events run (the
+  // beacon wait, the restart wait), and a second one started from there would
+  // clear or change the list the first one is working on.
+  bool busy = false;
 };
 
 }  // namespace lumvex

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -214,7 +215,33 @@ bool CheckNewAddress(std::string_view text, std::array<int, 4>& n) {
   if (std::sscanf(s.c_str(), "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]) != 4) return false;
   for (int v : n)
     if (v < 0 || v > 254) return false;
+  // The text itself becomes the unit's remembered address, so it must be the
+  // plain dotted form of the four numbers: "10.0.0.5abc" or " 10.0.0.5" names
+  // no host, and "10.0.0.010" would be read as octal (8) when connecting.
+  char plain[32];
+  std::snprintf(plain, sizeof plain, "%d.%d.%d.%d", n[0], n[1], n[2], n[3]);
+  if (s != plain) return false;
   return n[3] >= 2;
+}
+
+bool SetDiscoveryOption(DiscoveryNetwork& net, std::string_view name, const std::string& value) {
+  auto number = [&value](int lowest, int highest, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || v < lowest || v > highest) return false;
+    out = static_cast<int>(v);
+    return true;
+  };
+  if (name == "broadcast") {
+    if (!IsDottedIPv4(value)) return false;
+    net.broadcast = value;
+    return true;
+  }
+  if (name == "query-port") return number(1, 65535, net.queryPort);
+  if (name == "beacon-port") return number(1, 65535, net.beaconPort);
+  if (name == "change-port") return number(1, 65535, net.changePort);
+  if (name == "beacon-wait") return number(0, 600000, net.beaconWaitMs);  // ms
+  return false;
 }
 
 std::string DiscoveryAdaptor(const Station& st) {

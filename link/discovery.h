@@ -43,8 +43,15 @@ std::array<unsigned char, kBeaconChangeBytes> BeaconChangeDatagram(const FoundUn
 // True when a setup reply of `length` bytes carries "Lumvex" at bytes 52 to 57.
 bool HasLumvexMark(const unsigned char* reply, size_t length);
 // The number check of a new address read as "%d.%d.%d.%d": four numbers, each
-// 0 to 254, the last at least 2.
+// 0 to 254, the last at least 2, written plainly (no sign, space, leading zero
+// or trailing character), since the text becomes the unit's address.
 bool CheckNewAddress(std::string_view text, std::array<int, 4>& numbers);
+
+// The network options of the front ends, named without their dashes:
+// "broadcast" (a dotted IPv4 address), "query-port", "beacon-port",
+// "change-port" (1 to 65535) and "beacon-wait" (ms, 0 to 600000). False when
+// the name is none of these or the value is bad; `net` is then unchanged.
+bool SetDiscoveryOption(DiscoveryNetwork& net, std::string_view name, const std::string& value);
 
 // The adaptor a discovery channel is opened on: "" (the default adaptor)
 // when NicToUse contains "Default", else NicToUse.

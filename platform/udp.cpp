@@ -120,6 +120,11 @@ void forEachIPv4(Fn&& fn) {
 
 }  // namespace
 
+bool IsDottedIPv4(const std::string& text) {
+  in_addr a{};
+  return inet_pton(AF_INET, text.c_str(), &a) == 1;
+}
+
 std::vector<std::string> HostIPv4Addresses() {
   std::vector<std::string> adaptors, loopback;
   forEachIPv4([&](const ifaddrs& a, const in_addr& addr) {

@@ -50,6 +50,9 @@ class UdpChannel {
   int port_ = 0;
 };
 
+// True when text is an IPv4 address in dotted form ("10.0.0.5").
+bool IsDottedIPv4(const std::string& text);
+
 // The PC's IPv4 host addresses in dotted text, adaptors that are up first in
 // the system's order, loopback last.
 std::vector<std::string> HostIPv4Addresses();

@@ -6,6 +6,7 @@
 #include "ui/diagnostics_page.h"
 #include "ui/export_page.h"
 #include "ui/fileread.h"
+#include "ui/finder_page.h"
 #include "ui/main_window.h"
 #include "ui/plot_model.h"
 #include "ui/screens.h"
@@ -85,6 +86,14 @@ void bindFileRead(Station& st) {
   onCommit(st, Ctl::FILESELECT, FILESELECT);
 }
 
+void bindFinder(Station& st) {
+  // "Find Lumvexs", the finder panel and the adaptor panel
+  onCommit(st, Ctl::LISTEN, LISTEN_BUT);
+  onCommit(st, Ctl::FINDER__CHANGEIP, FINDER__CHANGEIP);
+  onCommit(st, Ctl::FINDER_OK, FINDER_OK);
+  onCommit(st, Ctl::OKBUTTON, OKBUTTON);
+}
+
 }  // namespace
 
 void BindCallbacks(Station& st) {
@@ -96,6 +105,7 @@ void BindCallbacks(Station& st) {
   bindExport(st);
   BindPlotPage(st);
   bindFileRead(st);
+  bindFinder(st);
 }
 
 }  // namespace lumvex

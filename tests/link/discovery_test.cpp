@@ -69,6 +69,10 @@ TEST(DiscoveryChecks, NumberCheckRefuses255AndALastNumberBelowTwo) {
   for (const char* bad : {"192.168.0.255", "192.168.0.1", "192.168.0.0", "10.255.0.5", "256.1.1.5",
                           "10.0.-1.5", "10.0.0", "", "a.b.c.d", "10,0,0,5"})
     EXPECT_FALSE(CheckNewAddress(bad, n)) << bad;
+  // The text becomes the unit's address: only the plain dotted form passes.
+  for (const char* unreachable : {"10.0.0.5abc", "10.0.0.5 ", " 10.0.0.5", "10. 0.0.5", "+10.0.0.5",
+                                  "10.0.0.05", "010.0.0.5", "10.0.0.5.6"})
+    EXPECT_FALSE(CheckNewAddress(unreachable, n)) << unreachable;
 }
 
 TEST(DiscoveryTexts, FinderMessagePresetAndAdaptorPanel) {
@@ -152,6 +156,14 @@ TEST_F(ChangeChecks, OnePingErrorThenNoAnswerGoesOnSilently) {
   EXPECT_EQ(op.messages(),
             (std::vector<std::string>{"BAD IP Address: The new IP Address has numbers >255 or last "
                                       "number < 2\n Fix it and try again"}));
+}
+
+TEST_F(ChangeChecks, TrailingCharactersAreRefusedAndTheUnitKeepsItsAddress) {
+  EXPECT_EQ(ChangeUnitAddress(st, 0, "10.0.0.7abc"), kChangeRefused);
+  EXPECT_EQ(op.messages(),
+            (std::vector<std::string>{"BAD IP Address: The new IP Address has numbers >255 or last "
+                                      "number < 2\n Fix it and try again"}));
+  EXPECT_EQ(st.discovery.FoundUnits[0].Address, "10.0.0.5");
 }
 
 TEST_F(ChangeChecks, ConflictingUnitIsRefusedAndKeepsItsAddress) {

@@ -59,8 +59,15 @@ TEST_F(Layout, FinderAndAdaptorPanelsStartClosedWithTheirPresets) {
   EXPECT_FALSE(m.panel(Panel::LoaderWait).visible);
   EXPECT_EQ(m.text(Ctl::FINDER_NEWIP), "192.168.0.");
   EXPECT_EQ(m.label(Ctl::FINDER_LIST), "IP Address To Change");
+  EXPECT_EQ(m.label(Ctl::FINDER_NEWIP), "New IP Address");
   EXPECT_EQ(m.label(Ctl::FINDER__CHANGEIP), "Change IP");
-  EXPECT_NE(m.text(Ctl::FINDER_HELP).find("click  the \"Change IP\" Button"), std::string::npos);
+  EXPECT_EQ(m.label(Ctl::FINDER_OK), "OK");
+  EXPECT_EQ(m.label(Ctl::OKBUTTON), "OK");
+  EXPECT_EQ(m.text(Ctl::FINDER_HELP),
+            "To change a Lumvex IP Address, select it on the list.\n"
+            "Fill in the new IP address and click  the \"Change IP\" Button\n"
+            "To Exit without changing an IP address click \"OK\"\n"
+            "The Lumvex Addresses found will be added to the address list");
   EXPECT_EQ(m.text(Ctl::LOADERWAIT_MSG), "DO NOT TURN OFF THE LUMVEX UNTIL PROCESSING IS COMPLETE");
   EXPECT_EQ(m.panel(Panel::LoaderWait).title, "PLEASE WAIT");
 }

@@ -3,6 +3,7 @@
 // configuration could not be read), 2 for a bad argument.
 #include "core/station.h"
 #include "core/workdir.h"
+#include "link/discovery.h"
 #include "ui/callbacks.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -21,7 +22,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: lumvex-station [--workdir DIR] [Qt options]\n\n"
+    "Usage: lumvex-station [--workdir DIR] [network options] [Qt options]\n\n"
     "The desktop station for the Lumvex chest-deflection measurement unit: connect to a\n"
     "unit over serial or TCP, set it up, arm it, download, convert, filter, plot and\n"
     "export its recordings, and maintain it.\n"
@@ -34,6 +35,13 @@ constexpr char kUsage[] =
     "                  installed templates on first start\n"
     "  --version       the program's version\n"
     "  --help          this text\n"
+    "\n"
+    "network options: where \"Find Lumvexs\" searches (defaults in brackets)\n"
+    "  --broadcast ADDR   where the queries and address changes go [255.255.255.255]\n"
+    "  --query-port N     query, setup query and the 20-byte address change [30718]\n"
+    "  --beacon-port N    beacons arrive here (widgetType 0) [1020]\n"
+    "  --change-port N    a beacon unit's address change goes here [9999]\n"
+    "  --beacon-wait MS   wait for beacons before they are read [10000]\n"
     "\n"
     "environment\n"
     "  LUMVEX_SERIAL_PORTS  COMn=DEVICE,... names serial devices as COM ports\n"
@@ -64,7 +72,7 @@ int main(int argc, char** argv) {
   std::string error;
   const std::string workDir = lumvex::PrepareWorkDir(workDirOption, lumvex::TemplatesFolder(), error);
 
-  QApplication app(argc, argv);
+  QApplication app(argc, argv);          // takes Qt's own options out of argv
   app.setQuitOnLastWindowClosed(false);  // the window's close decides, after the exit steps
   lumvex::qt::QtOperator op;
   if (workDir.empty()) {
@@ -74,6 +82,19 @@ int main(int argc, char** argv) {
   }
   lumvex::Station st(op);
   st.workDir = workDir;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "--workdir") == 0) {
+      ++i;
+      continue;
+    }
+    if (std::strncmp(a, "--", 2) != 0 || i + 1 >= argc ||
+        !lumvex::SetDiscoveryOption(st.discovery.network, a + 2, argv[i + 1])) {
+      std::fprintf(stderr, "lumvex-station: bad argument %s (see --help)\n", a);
+      return 2;
+    }
+    ++i;
+  }
   lumvex::LoadMainLayout(st.model);
   lumvex::BindCallbacks(st);
   lumvex::qt::StationWindow window(st.model);
