@@ -226,7 +226,8 @@ void setGolden(Exchange& x) {
   const int error = x.unit.propInt("golden.store", 0);
   if (error == 0) {
     int n = 0;
-    x.unit.props["golden"] = CurrentPositionList(x.unit, n);
+    // The positions of this moment, breathing included.
+    x.unit.props["golden"] = CurrentPositionList(x.unit, n, x.now);
   }
   x.reply({std::to_string(error)});
 }
