@@ -316,7 +316,7 @@ void AddMaintenanceCommands(std::vector<CliCommand>& out) {
   out.push_back(
       {"autocheck",
        "autocheck [--limits X,Y,Z] [--update] [--yes]   LED positions against the ATD lab's references "
-       "(exit 1 when any is out of limits)",
+       "(exit 1 when any is out of limits; whatever AutoCheck_On says)",
        autocheck});
 }
 
