@@ -252,6 +252,14 @@ void POSITION(Station& st, const Event& e) {
 
 SideChange LX_DIRECTION(Station& st) {
   const SideChange r = DirChange(st);
+  // Positions shown before were turned to the other side's frame; they are
+  // read again on request ("Show Current XYZ's").
+  if (r == SideChange::Relabelled || r == SideChange::Loaded || r == SideChange::Switched) {
+    Control& t = st.model.edit(Ctl::LED_TABLE);
+    for (auto& row : t.cells)
+      for (size_t col = ledtable::X - 1; col < row.size(); ++col) row[col].text.clear();
+    st.model.changed(Ctl::LED_TABLE);
+  }
   followLink(st);
   return r;
 }

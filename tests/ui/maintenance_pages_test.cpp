@@ -107,13 +107,20 @@ TEST(LedTableCallbacks, AdjustableCellsShowTheButtonsAndOnlyAnIdleUnitTakesThem)
   EXPECT_EQ(u.st.model.cell(Ctl::LED_TABLE, 1, ledtable::X).text, "3.75");
 }
 
-TEST(SideSelector, ALinkLostDuringTheSwitchLeavesTheScreensDisconnected) {
+TEST(SideSelector, ASwitchClearsTheTurnedPositionsAndALostLinkLeavesTheScreensDisconnected) {
   Unit u({{"type", "WorldSID"}, {"serial", "150"}, {"firmware", "LX2 V8.0"}});
   ASSERT_TRUE(u.connect());
-  u.sim().addFault({sim::FaultKind::DropAtCommand, "SETSIDECAL"});
+  u.st.model.commit(Ctl::GET_CUR_POS);
+  EXPECT_EQ(u.st.model.cell(Ctl::LED_TABLE, 1, ledtable::X + 1).text, "-23.75");  // left: Y turned
   u.st.model.selectValue(Ctl::LX_DIRECTION, "RI");
   u.st.model.commit(Ctl::LX_DIRECTION);
-  EXPECT_EQ(u.sent("SETSIDECAL"), 1);
+  EXPECT_EQ(u.sim().withUnit([](sim::UnitState& s) { return s.prop("side"); }), "RIGHT");
+  EXPECT_EQ(u.st.model.cell(Ctl::LED_TABLE, 1, ledtable::X + 1).text, "");
+
+  u.sim().addFault({sim::FaultKind::DropAtCommand, "SETSIDECAL"});
+  u.st.model.selectValue(Ctl::LX_DIRECTION, "LE");
+  u.st.model.commit(Ctl::LX_DIRECTION);
+  EXPECT_EQ(u.sent("SETSIDECAL"), 2);
   EXPECT_EQ(u.st.model.label(Ctl::CONNECT), "CONNECT");
   EXPECT_TRUE(u.st.model.dimmed(Ctl::LX_DIRECTION));
 }
