@@ -158,8 +158,9 @@ bool parseLedSet(const std::string& s, LedSet& out) {
 // The operator picks entry `index` of a list cell of the LED table.
 void choose(Model& m, int row, int col, int index) {
   Cell& cell = m.editCell(Ctl::LED_TABLE, row, col);
+  if (!cell.choice || index < 0 || index >= static_cast<int>(cell.choices.size())) return;
   cell.choiceIndex = index;
-  cell.text = cell.choices.at(static_cast<size_t>(index));
+  cell.text = cell.choices[static_cast<size_t>(index)];
   m.changed(Ctl::LED_TABLE);
   m.commit(Ctl::LED_TABLE, {EventKind::CellCommit, 0, row, col});
 }

@@ -267,12 +267,10 @@ SideChange LX_DIRECTION(Station& st) {
 // ------------------------------------------------------------- LED setup
 
 void LED_TABLE(Station& st, const Event& e) {
-  if (e.kind != EventKind::CellCommit) return;
-  if (e.row < 1 || e.row > st.model.rows(Ctl::LED_TABLE)) return;
   // Only the adjustable layout's list cells hold an assignment; the fixed
   // layouts' texts are labels.
-  if (e.col < 1 || !st.model.cell(Ctl::LED_TABLE, e.row, e.col).choice) return;
-  LedTableEdit(st, e.row, e.col);
+  if (e.kind == EventKind::CellCommit && st.model.cell(Ctl::LED_TABLE, e.row, e.col).choice)
+    LedTableEdit(st, e.row, e.col);
 }
 
 int SAVE_LED_INFO(Station& st) {
