@@ -50,6 +50,8 @@ void AddDownloadCommands(std::vector<CliCommand>& out);
 void AddFileCommands(std::vector<CliCommand>& out);
 // discover, setip, nic (cli/discovery_commands.cpp).
 void AddDiscoveryCommands(std::vector<CliCommand>& out);
+// firmware, side, leds, autocheck (cli/maintenance_commands.cpp).
+void AddMaintenanceCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

@@ -10,6 +10,7 @@ std::vector<CliCommand> AllCliCommands() {
   AddDownloadCommands(out);
   AddFileCommands(out);
   AddDiscoveryCommands(out);
+  AddMaintenanceCommands(out);
   return out;
 }
 

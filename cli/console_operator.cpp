@@ -22,17 +22,21 @@ bool ConsoleOperator::confirm(std::string_view title, std::string_view text) {
 int ConsoleOperator::twoButton(std::string_view title, std::string_view text, std::string_view first,
                                std::string_view second) {
   // A box with a fixed answer (the communication-error box: "Disconnect")
-  // takes it; --yes takes the button that goes on ("Yes", "Continue ...");
-  // any other box is a question left unanswered, answered "No" if it has one.
+  // takes it; --yes takes the button that goes on ("Yes", "Continue ...", or
+  // the one beside "No" / "Cancel", e.g. "Load Cal File"); any other box is a
+  // question left unanswered, answered "No" or "Cancel" where it has one.
   auto goesOn = [](std::string_view b) { return b == "Yes" || b.substr(0, 8) == "Continue"; };
+  auto refuses = [](std::string_view b) { return b == "No" || b == "Cancel"; };
   int b = 2;
   if (!defaultButton.empty() && (defaultButton == first || defaultButton == second)) {
     b = defaultButton == first ? 1 : 2;
   } else if (assumeYes && (goesOn(first) || goesOn(second))) {
     b = goesOn(first) ? 1 : 2;
+  } else if (assumeYes && refuses(first) != refuses(second)) {
+    b = refuses(first) ? 2 : 1;
   } else {
     unanswered = true;
-    b = first == "No" ? 1 : 2;
+    b = refuses(first) ? 1 : 2;
   }
   std::string_view chosen = b == 1 ? first : second;
   std::fprintf(stderr, "%.*s: %.*s [%.*s]\n", static_cast<int>(title.size()), title.data(),

@@ -16,9 +16,9 @@ namespace lumvex {
 class ConsoleOperator : public Operator {
  public:
   // Answer for every confirmation and for the button of a two-button box that
-  // goes on ("Yes", "Continue ...") (--yes). Without it a question is printed,
-  // answered "No" (or its second button when it has no "No"), and
-  // `unanswered` is set.
+  // goes on ("Yes", "Continue ...", or the one beside "No" / "Cancel") (--yes).
+  // Without it a question is printed, answered "No" or "Cancel" (its second
+  // button when it has neither), and `unanswered` is set.
   bool assumeYes = false;
   // A button always chosen, without a question, in the two-button boxes that
   // offer it ("Disconnect" in the communication-error box).

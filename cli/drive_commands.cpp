@@ -11,6 +11,7 @@
 #include "link/recording.h"
 #include "link/status.h"
 #include "maintenance/battery.h"
+#include "maintenance/leds.h"
 
 #include <array>
 #include <cstdio>
@@ -249,16 +250,29 @@ int erase(CliContext& c) {
   });
 }
 
+// What the LED table shows (the dummy's frame), or with --unit-frame the
+// unit's own numbers.
 int positions(CliContext& c) {
+  bool unitFrame = false;
+  for (const auto& a : c.opt.args) {
+    if (a != "--unit-frame") {
+      std::fprintf(stderr, "lumvex-cli: positions [--unit-frame]\n");
+      return kBadArguments;
+    }
+    unitFrame = true;
+  }
   return connected(c, [&] {
+    // The frame follows the unit's type and side, known once it is identified.
+    if (!unitFrame && !identified(c)) return kFailed;
     std::array<double, kMaxPointValues> p{};
     int count = 0;
-    if (getPoints(c.st, count, p.data()) != 0) return kFailed;
+    const int rc = unitFrame ? getPoints(c.st, count, p.data()) : DummyFramePositions(c.st, count, p.data());
+    if (rc != 0) return kFailed;
     int axes = c.st.data.layout.AxesPerLed;
     if (axes < 2 || axes > 3) axes = 1;  // layout unknown: one value a line
     for (int i = 0; i + axes <= count; i += axes) {
       std::printf("LED %d:", i / axes + 1);
-      for (int k = 0; k < axes; ++k) std::printf(" %.2f", p[i + k]);
+      for (int k = 0; k < axes; ++k) std::printf(" %s", PositionText(p[i + k]).c_str());
       bool error = axes > 1 && CountLedErrors(&p[i], 1, axes) == 1;
       std::printf("%s\n", error ? "  (error code)" : "");
     }
@@ -280,7 +294,10 @@ void AddDriveCommands(std::vector<CliCommand>& out) {
   out.push_back({"disarm", "disarm            disarm the unit", disarm});
   out.push_back({"trigger", "trigger           software trigger", trigger});
   out.push_back({"erase", "erase [--yes]     erase the unit's memory (asks twice)", erase});
-  out.push_back({"positions", "positions         current LED positions (mm)", positions});
+  out.push_back({"positions",
+                 "positions [--unit-frame]   current LED positions (mm) as the LED table shows them (the "
+                 "dummy's frame), or as the unit reports them",
+                 positions});
 }
 
 }  // namespace lumvex::cli

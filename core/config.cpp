@@ -94,6 +94,13 @@ std::vector<KeyRead> mainFileKeys(IniSettings& s) {
   return k;
 }
 
+// The autocheck switch came after the required keys: a file without it is an
+// older station's file and must still start, with the feature off as shipped.
+void readAutoCheckSwitch(const IniText& ini, IniSettings& s) {
+  int on = 0;
+  s.AutoCheckSwitchedOn = Ini_GetInt(ini, "LED_Position_AutoCheck", "AutoCheck_On", &on) >= 1 && on == 1;
+}
+
 int readKey(const IniText& ini, const KeyRead& k) {
   if (k.number) return Ini_GetInt(ini, k.section, k.key, k.number);
   return Ini_GetStringIntoBuffer(ini, k.section, k.key, k.text, k.size);
@@ -173,6 +180,7 @@ int ReadINIfile(Station& st) {
     st.ui->message(kReadErrorTitle, text);
     return -1;
   }
+  readAutoCheckSwitch(*ini, s);
   Ini_Dispose(ini);
 
   checkIsoNames(st, s.WorldSidLeftIsoNames,

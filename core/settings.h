@@ -31,6 +31,9 @@ struct IniSettings {
   TextSlot<254> DefaultFileReadLocation{};
   int LegacySwUnfiltCode = 0;
   TextSlot<15> NicToUse{};
+  // Optional key "AutoCheck_On" of [LED_Position_AutoCheck]: 1 turns the
+  // position autocheck on for WorldSID LX2 units; missing or anything else, off.
+  int AutoCheckSwitchedOn = 0;
 };
 
 }  // namespace lumvex

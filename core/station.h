@@ -2,6 +2,7 @@
 // made in main() (or by a test) and passed by reference. No hidden globals.
 #pragma once
 
+#include "core/autocheck_state.h"
 #include "core/data.h"
 #include "core/discovery_state.h"
 #include "core/session.h"
@@ -40,6 +41,8 @@ struct Station {
   // Deviations (mm) of X, Y and Z that the position autocheck allows, from
   // "AutoPosnCheck.ini" or the autocheck screen.
   std::array<int, 3> AutoCheckLimits{};
+  // The autocheck screen's references, current positions and marks.
+  AutoCheckTables autoCheck;
   bool quitRequested = false;
 };
 

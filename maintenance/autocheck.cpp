@@ -31,7 +31,9 @@ std::string iniPath(const Station& st) { return pathJoin(st.workDir, kAutoCheckI
 
 }  // namespace
 
-bool AutoCheckOn(const SessionState& s, bool switchedOn) { return switchedOn && s.IsLX2 != 0; }
+bool AutoCheckOn(const SessionState& s, bool switchedOn) {
+  return switchedOn && s.IsLX2 != 0 && isWorldSid(s.DummyType);
+}
 
 int ReadAutoCheckIni(Station& st) {
   IniHandle ini = Ini_New(1);

@@ -11,18 +11,11 @@
 namespace lumvex {
 
 constexpr char kAutoCheckIniName[] = "AutoPosnCheck.ini";
-constexpr int kAutoCheckValues = 54;     // X, Y, Z of LEDs 1 to 18
 constexpr int kGoldenTimeoutMs = 5'000;  // ms: the unit reads or writes its reference file
 
-// What the autocheck screen's tables show.
-struct AutoCheckTables {
-  std::array<double, kAutoCheckValues> reference{};  // mm, as stored in the unit
-  std::array<double, kAutoCheckValues> current{};    // mm, as the unit delivers them
-  std::array<bool, kAutoCheckValues> outOfLimits{};  // current cells shown yellow
-};
-
-// The screen and the check before arming exist only for an LX2 unit, and only
-// with the switch on (the station as shipped has it off).
+// The screen and the check before arming exist only for a WorldSID LX2 unit
+// (the one that stores 18 reference positions), and only with the switch on
+// (AutoCheck_On in "Lumvex_8_0.ini"; the station as shipped has it off).
 bool AutoCheckOn(const SessionState& s, bool switchedOn);
 
 // Reads AutoCheckLimits from "AutoPosnCheck.ini" in the working folder: 0, or

@@ -12,7 +12,8 @@
 //   sidecal.result  SETSIDECAL field (OK, BAD, BAD2, any text)   OK
 //   ledrib.echo / ledposn.echo   number echoed instead of the one set
 //   leds.rib.saved / leds.posn.saved   the assignment SAVE kept
-//   golden          the stored references (54 numbers, comma list)  the resting positions
+//   golden          the stored references (54 numbers, comma list)  the resting positions,
+//                   every LED working
 //   golden.count    GETGOLDENPOSNS count (1 CRC error, 0 file not found)  54
 //   golden.store    SETGOLDENPOSNS field (non-zero: file error)  0
 #include "core/callayout.h"
@@ -215,18 +216,31 @@ void save(Exchange& x) {
 
 // ---------------------------------------------------------------- references
 
+// The references a laboratory recorded, unless some were stored: every LED
+// at rest and working (an LED that reports an error code now did not then).
+std::string references(UnitState& u) {
+  if (auto it = u.props.find("golden"); it != u.props.end()) return it->second;
+  const auto errors = u.props.find("leds.error");
+  const std::string failing = errors == u.props.end() ? "" : errors->second;
+  if (errors != u.props.end()) u.props.erase(errors);
+  int n = 0;
+  std::string list = CurrentPositionList(u, n);
+  if (!failing.empty()) u.props["leds.error"] = failing;
+  return list;
+}
+
 void getGolden(Exchange& x) {
   const int count = x.unit.propInt("golden.count", kGoldenValues);
   if (count < kGoldenValues) return x.reply({std::to_string(count), ""});
-  int n = 0;
-  x.reply({std::to_string(kGoldenValues), x.unit.prop("golden", CurrentPositionList(x.unit, n))});
+  x.reply({std::to_string(kGoldenValues), references(x.unit)});
 }
 
 void setGolden(Exchange& x) {
   const int error = x.unit.propInt("golden.store", 0);
   if (error == 0) {
     int n = 0;
-    x.unit.props["golden"] = CurrentPositionList(x.unit, n);
+    // The positions of this moment, breathing included.
+    x.unit.props["golden"] = CurrentPositionList(x.unit, n, x.now);
   }
   x.reply({std::to_string(error)});
 }

@@ -3,6 +3,7 @@
 // only (a right-click is ignored) unless its section says otherwise.
 #include "ui/callbacks.h"
 
+#include "ui/autocheck_page.h"
 #include "ui/diagnostics_page.h"
 #include "ui/export_page.h"
 #include "ui/fileread.h"
@@ -75,6 +76,23 @@ void bindDiagnostics(Station& st) {
   onCommit(st, Ctl::BAT_RESET, BAT_RESET);
 }
 
+void bindUnitMaintenance(Station& st) {
+  // impact side, LED assignment and current positions, firmware load
+  onCommit(st, Ctl::LX_DIRECTION, LX_DIRECTION);
+  st.model.bind(Ctl::LED_TABLE, [&st](const Event& e) { LED_TABLE(st, e); });
+  onCommit(st, Ctl::SAVE_LED_INFO, SAVE_LED_INFO);
+  onCommit(st, Ctl::CANCEL_LED_CHANGES, CANCEL_LED_CHANGES);
+  onCommit(st, Ctl::GET_CUR_POS, GET_CUR_POS);
+  onCommit(st, Ctl::LOADER, LOADER);
+}
+
+void bindAutoCheck(Station& st) {
+  // position autocheck page
+  onCommit(st, Ctl::SAVELIMITS, SAVELIMITS);
+  onCommit(st, Ctl::AUTOCK_CURR_POSNS, AUTOCK_CURR_POSNS);
+  onCommit(st, Ctl::UPDATE_GOLDENS, UPDATE_GOLDENS);
+}
+
 void bindExport(Station& st) {
   // export page
   onCommit(st, Ctl::EXPORT_BUT, [](Station& s) { CB_BtnExport(s); });
@@ -102,6 +120,8 @@ void BindCallbacks(Station& st) {
   bindIdentification(st);
   bindRecording(st);
   bindDiagnostics(st);
+  bindUnitMaintenance(st);
+  bindAutoCheck(st);
   bindExport(st);
   BindPlotPage(st);
   bindFileRead(st);

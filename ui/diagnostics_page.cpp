@@ -5,7 +5,10 @@
 #include "link/info.h"
 #include "link/recording.h"
 #include "link/status.h"
+#include "link/link.h"
 #include "maintenance/battery.h"
+#include "maintenance/upload.h"
+#include "ui/screens.h"
 
 namespace lumvex {
 
@@ -31,6 +34,16 @@ void BAT_RESET(Station& st) {
     st.ui->message("Battery Comm Error", "Bad Comm with Battery");
   else
     st.ui->message("Fuel Gage Reset", "Battery Fuel Gage Reset to Full Charge");
+}
+
+int LOADER(Station& st) {
+  st.session.ioCheckRunning = 0;
+  st.model.setLabel(Ctl::CHECKIOBUT, "Check I/O");
+  int loaded = 0;
+  const int r = Loader(st, &loaded);
+  // A load that lost the link has closed the session; the screens follow.
+  if (!LinkOpen(st)) CtrlScreens(st);
+  return r < 0 ? -1 : loaded;
 }
 
 }  // namespace lumvex

@@ -1,5 +1,6 @@
 // The Diagnostics page (page 3, revealed by the copyright button): the raw
-// memory dump, the NOR flash switch and the fuel-gauge reset.
+// memory dump, the NOR flash switch, the fuel-gauge reset and the firmware
+// load.
 #pragma once
 
 #include "core/station.h"
@@ -14,5 +15,10 @@ int RAWDOWNLOAD(Station& st);
 void DISABLE_SD(Station& st);
 // "Set Battery Fuel Gage to Full".
 void BAT_RESET(Station& st);
+// "Load Firmware": ends a running I/O check, then asks for the program file
+// and sends it (Loader). 1 when the unit reported the new program loaded, 0
+// when it did not (the operator has been told why), -1 when no file was
+// chosen.
+int LOADER(Station& st);
 
 }  // namespace lumvex

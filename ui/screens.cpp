@@ -1,5 +1,7 @@
 #include "ui/screens.h"
 
+#include "ui/autocheck_page.h"
+
 #include "files/ledcell.h"
 #include "link/status.h"
 #include "maintenance/battery.h"
@@ -7,6 +9,7 @@
 #include "platform/text.h"
 #include "maintenance/leds.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -267,6 +270,8 @@ void idleEffects(Station& st) {
     st.model.setVisible(Ctl::LX_DIRECTION, true);
   }
   if (st.session.IsLX2 && st.ini.FuelGaugeInstalled) DoBattery(st);
+  // Hidden for every unit unless the autocheck is switched on.
+  ShowAutoCheckPage(st);
 }
 
 void disconnectedRow(Station& st) {
@@ -371,6 +376,14 @@ int SetupScreens(Station& st, int connected) {
   if (isWorldSid(type) && connected) Direction(st);
 
   for (int row = 1; row <= fam.LedCount; ++row) ComposeLedIsoCell(st, row);
+  // The ISO cells of an adjustable 50th name the rib and side its LEDs are
+  // assigned to in the unit, not the configuration's default places, so that
+  // the channel codes of its data follow what was stored.
+  if (IsAdjustable50th(typeText) && connected)
+    for (int row = 1; row <= std::min(fam.LedCount, kAssignedLeds); ++row) {
+      LedTableEdit(st, row, ledtable::Rib);
+      LedTableEdit(st, row, ledtable::Position);
+    }
 
   setupLiveDisplay(st);
   setupDiagnostics(st);

@@ -12,11 +12,13 @@
 #include "link/recording.h"
 #include "link/status.h"
 #include "maintenance/battery.h"
+#include "maintenance/leds.h"
 #include "platform/text.h"
 #include "platform/transport.h"
 #include "processing/assembly.h"
 #include "processing/derived.h"
 #include "processing/rawconv.h"
+#include "ui/autocheck_page.h"
 #include "ui/export_page.h"
 #include "ui/plot_model.h"
 #include "ui/screens.h"
@@ -35,6 +37,20 @@ constexpr int kStayConnectedWaitMs = 1000;
 const char* const kOpenFailed = "Could not open the COM port";
 
 bool readyOrHolding(int status) { return status == StatusReady || status == StatusDataHeld; }
+
+// An operation whose exchange lost the link leaves the screens showing it.
+void followLink(Station& st) {
+  if (!LinkOpen(st)) CtrlScreens(st);
+}
+
+// The LED table's buttons: fn's result while the unit is ready or holds a
+// recording, else -1 without anything done.
+template <typename Fn>
+int whileIdle(Station& st, Fn fn) {
+  const int r = LedButtonsActive(st) ? fn() : -1;
+  followLink(st);
+  return r;
+}
 
 // Identification at connect: two tries. 0 when the screens are set up.
 int identify(Station& st) {
@@ -237,6 +253,44 @@ void POSITION(Station& st, const Event& e) {
   if (e.kind == EventKind::Commit) IsoPosnChange(st);
 }
 
+SideChange LX_DIRECTION(Station& st) {
+  const SideChange r = DirChange(st);
+  // Positions shown before were turned to the other side's frame; they are
+  // read again on request ("Show Current XYZ's").
+  if (r == SideChange::Relabelled || r == SideChange::Loaded || r == SideChange::Switched) {
+    Control& t = st.model.edit(Ctl::LED_TABLE);
+    for (auto& row : t.cells)
+      for (size_t col = ledtable::X - 1; col < row.size(); ++col) row[col].text.clear();
+    st.model.changed(Ctl::LED_TABLE);
+  }
+  followLink(st);
+  return r;
+}
+
+// ------------------------------------------------------------- LED setup
+
+void LED_TABLE(Station& st, const Event& e) {
+  // Only the adjustable layout's list cells hold an assignment; the fixed
+  // layouts' texts are labels.
+  if (e.kind == EventKind::CellCommit && st.model.cell(Ctl::LED_TABLE, e.row, e.col).choice)
+    LedTableEdit(st, e.row, e.col);
+}
+
+int SAVE_LED_INFO(Station& st) {
+  return whileIdle(st, [&st] { return SetLedInfo(st); });
+}
+
+int CANCEL_LED_CHANGES(Station& st) {
+  return whileIdle(st, [&st] {
+    CancelLedChanges(st);
+    return 0;
+  });
+}
+
+int GET_CUR_POS(Station& st) {
+  return whileIdle(st, [&st] { return ShowCurrentPositions(st); });
+}
+
 // ------------------------------------------------------------- recording
 
 void ARM_BUT(Station& st) {
@@ -260,6 +314,7 @@ void ARM_BUT(Station& st) {
   const int axes = std::clamp(st.data.layout.AxesPerLed, 2, 3);
   int errors = CountLedErrors(points.data(), leds, axes);
   if (errors > 0 && !st.ui->confirm("LED errors detected!", LedErrorQuestion(errors))) return;
+  if (!AutoCheckBeforeArming(st)) return;
 
   if (s.IsLX2 && st.ini.FuelGaugeInstalled && DoBattery(st) < 50 &&
       !st.ui->confirm(

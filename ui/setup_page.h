@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/station.h"
+#include "maintenance/side.h"
 
 namespace lumvex {
 
@@ -49,7 +50,25 @@ void TRIGGER_SET(Station& st);
 void TESTOBJECT(Station& st, const Event& e);
 void POSITION(Station& st, const Event& e);
 
-// Arm (after the trigger, LED and battery checks) or disarm; the software
+// The impact side picked in LX_DIRECTION: the side change (DirChange) and
+// what it did; the screens follow when the link was lost meanwhile.
+SideChange LX_DIRECTION(Station& st);
+
+// The LED table of the adjustable 50th: an edited rib or position list cell
+// (a CellCommit event) keeps its ISO cell in step and shows the save and
+// cancel buttons. Other cells and events change nothing.
+void LED_TABLE(Station& st, const Event& e);
+// The LED table's buttons act only while the unit is ready or holds a
+// recording (a fresh status query); otherwise they return -1 at once.
+// "Save LED Setup to Lumvex": SetLedInfo's result.
+int SAVE_LED_INFO(Station& st);
+// "Cancel Led Setup Changes": the unit's assignment back into the table. 0.
+int CANCEL_LED_CHANGES(Station& st);
+// "Show Current XYZ's": the LEDs' positions in the dummy's frame into the
+// table. ShowCurrentPositions' result.
+int GET_CUR_POS(Station& st);
+
+// Arm (after the trigger, LED, position autocheck and battery checks) or disarm; the software
 // trigger; the buffer mode; erase with its two questions; "Check Batt".
 void ARM_BUT(Station& st);
 void TRIGGER_BUT(Station& st);

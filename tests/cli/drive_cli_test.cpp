@@ -209,10 +209,13 @@ TEST(DriveCli, LinearArmAndPositions) {
   Cli c({{"type", "Ballistic"}, {"serial", "57"}, {"leds.error", "3"}});
   CliRun r = c.run("info");
   EXPECT_TRUE(has(r, "side: CENTER in X Dir\n")) << r.out;
+  // As the LED table shows them: the Ballistic unit's first two axes swapped.
   r = c.run("positions");
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_TRUE(has(r, "LED 1: 3.75 23.75 43.75\n")) << r.out;
+  EXPECT_TRUE(has(r, "LED 1: 23.75 3.75 43.75\n")) << r.out;
   EXPECT_TRUE(has(r, "LED 3: 9.00 9.00 9.00  (error code)\n"));
+  r = c.run("positions --unit-frame");
+  EXPECT_TRUE(has(r, "LED 1: 3.75 23.75 43.75\n")) << r.out;
   r = c.run("arm --linear --stop 5000 --post 300 --yes");
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(c.lastReceived("ARM").substr(0, 13), "ARM#5000#300#");

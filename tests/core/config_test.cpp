@@ -205,3 +205,20 @@ TEST_F(Config, NameTablesAreClearedBeforeTheRead) {
   ASSERT_EQ(read(withLine(shipped(), "Fuel_Gauge_Installed", "")), -1);
   EXPECT_EQ(str(st.ini.AltWsLedNames[17].data()), "");
 }
+
+TEST_F(Config, AutocheckSwitchIsOptionalAndOnlyOneTurnsItOn) {
+  ASSERT_EQ(read(shipped()), 0);
+  EXPECT_EQ(st.ini.AutoCheckSwitchedOn, 0);
+  ASSERT_EQ(read(withLine(shipped(), "AutoCheck_On", "AutoCheck_On = 1")), 0);
+  EXPECT_EQ(st.ini.AutoCheckSwitchedOn, 1);
+  // An older station's file without the section still starts, switched off.
+  const std::string text = shipped();
+  ASSERT_EQ(read(text.substr(0, text.find("\n; LED position autocheck"))), 0);
+  EXPECT_EQ(st.ini.AutoCheckSwitchedOn, 0);
+  for (const char* v : {"AutoCheck_On = yes", "AutoCheck_On = 2", "AutoCheck_On ="}) {
+    st.ini.AutoCheckSwitchedOn = 1;
+    ASSERT_EQ(read(withLine(shipped(), "AutoCheck_On", v)), 0) << v;
+    EXPECT_EQ(st.ini.AutoCheckSwitchedOn, 0) << v;
+  }
+  EXPECT_TRUE(op.transcript.empty());
+}

@@ -191,7 +191,10 @@ TEST(AutoCheck, BeforeArmOutOfLimitsAsksAndTheSwitchNeedsAnLx2Unit) {
 
   SessionState lx2;
   lx2.IsLX2 = 1;
+  lx2.DummyType = DummyWorldSID5th;
   EXPECT_FALSE(AutoCheckOn(lx2, false));
   EXPECT_TRUE(AutoCheckOn(lx2, true));
   EXPECT_FALSE(AutoCheckOn(SessionState{}, true));
+  lx2.DummyType = DummySIDIIs;  // "LX2" firmware on a unit without 18 reference LEDs
+  EXPECT_FALSE(AutoCheckOn(lx2, true));
 }

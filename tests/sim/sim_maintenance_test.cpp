@@ -1,7 +1,8 @@
 // The simulated unit's uploads over a raw loopback line: a calibration of the
 // wrong size or sum is refused, a good one is kept for its side so that the
 // date and later raw recordings follow it, and firmware sizes the loader
-// cannot take are refused.
+// cannot take are refused; the references a laboratory recorded hold no error
+// codes.
 #include "link/link.h"
 #include "platform/transport.h"
 #include "core/callayout.h"
@@ -108,4 +109,15 @@ TEST(SimFirmwareLoad, SizesTheLoaderCannotTakeAreRefused) {
   l.link->write("abc");
   EXPECT_EQ(l.readLine(), FrameReply("LOADER", {"OK"}));
   EXPECT_EQ(l.sim.withUnit([](UnitState& u) { return u.firmwareImage; }), "abc");
+}
+
+TEST(SimReferences, RecordedWithEveryLedWorkingUntilTheUnitStoresItsPresentPositions) {
+  Line l;
+  l.sim.withUnit([](UnitState& u) { u.props["leds.error"] = "2"; });
+  const std::string recorded = l.ask("GETGOLDENPOSNS#");
+  EXPECT_EQ(recorded.substr(0, 33), "GETGOLDENPOSNS#54#3.75,23.75,43.7");
+  EXPECT_NE(recorded.find(",43.75,7.25,27.25,47.25,10.75,"), std::string::npos) << recorded;
+  EXPECT_EQ(l.sim.withUnit([](UnitState& u) { return u.prop("leds.error"); }), "2");
+  EXPECT_EQ(l.ask("SETGOLDENPOSNS#").substr(0, 17), "SETGOLDENPOSNS#0#");
+  EXPECT_NE(l.ask("GETGOLDENPOSNS#").find(",43.75,9.00,9.00,9.00,10.75,"), std::string::npos);
 }

@@ -336,9 +336,12 @@ class TableView : public ControlView {
     for (int j = 0; j < cols; ++j) {
       int col = std::max(table_->horizontalHeader()->sectionSizeHint(j),
                          table_->horizontalHeader()->minimumSectionSize());
-      for (int r = 0; r < table_->rowCount(); ++r)
+      for (int r = 0; r < table_->rowCount(); ++r) {
         if (const QTableWidgetItem* item = table_->item(r, j))
           col = std::max(col, fm.horizontalAdvance(item->text()) + kCellPadding);
+        // The list cells (the adjustable 50th's rib and position) are as wide as their longest entry.
+        if (const QWidget* list = table_->cellWidget(r, j)) col = std::max(col, list->sizeHint().width());
+      }
       w += col;
     }
     table_->setMinimumWidth(w);
