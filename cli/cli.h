@@ -44,6 +44,8 @@ void AddSessionCommands(std::vector<CliCommand>& out);
 void AddDriveCommands(std::vector<CliCommand>& out);
 // download, rawdump (cli/download_commands.cpp).
 void AddDownloadCommands(std::vector<CliCommand>& out);
+// diag, io, trigger-test, live (cli/diag_commands.cpp).
+void AddDiagCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

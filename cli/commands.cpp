@@ -8,6 +8,7 @@ std::vector<CliCommand> AllCliCommands() {
   AddSessionCommands(out);
   AddDriveCommands(out);
   AddDownloadCommands(out);
+  AddDiagCommands(out);
   return out;
 }
 
