@@ -5,10 +5,12 @@
 
 #include "ui/diagnostics_page.h"
 #include "ui/export_page.h"
+#include "ui/live_page.h"
 #include "ui/main_window.h"
 #include "ui/plot_model.h"
 #include "ui/screens.h"
 #include "ui/setup_page.h"
+#include "ui/trigger_page.h"
 
 namespace lumvex {
 namespace {
@@ -71,6 +73,18 @@ void bindDiagnostics(Station& st) {
   onCommit(st, Ctl::RAWDOWNLOAD, RAWDOWNLOAD);
   onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
   onCommit(st, Ctl::BAT_RESET, BAT_RESET);
+  // I/O check and the one-shot tests
+  onCommit(st, Ctl::CHECKIOBUT, CHECKIOBUT);
+  onCommit(st, Ctl::RAMTEST, RAMTEST);
+  onCommit(st, Ctl::FLASHTEST, FLASHTEST);
+  onCommit(st, Ctl::SDCARDTEST, SDCARDTEST);
+}
+
+void bindLoopPages(Station& st) {
+  // live display and trigger test
+  onCommit(st, Ctl::DEMO_BUT, DEMO_BUT);
+  onCommit(st, Ctl::DEMOHELP, DEMOHELP);
+  onCommit(st, Ctl::TRIGGER_CHECK, TRIGGER_CHECK);
 }
 
 void bindExport(Station& st) {
@@ -87,6 +101,7 @@ void BindCallbacks(Station& st) {
   bindIdentification(st);
   bindRecording(st);
   bindDiagnostics(st);
+  bindLoopPages(st);
   bindExport(st);
   BindPlotPage(st);
 }
