@@ -200,6 +200,8 @@ void LiveManualRanges(Model& m) {
   g.yMax = kLiveVerticalMax;
   g.xMin = kLiveHorizontalMin;
   g.xMax = kLiveHorizontalMax;
+  // Also over a zoom of the operator's: the way back to these ranges.
+  ++g.rangesSet;
   m.changed(Ctl::LIVE_GRAPH);
 }
 

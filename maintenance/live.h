@@ -71,7 +71,8 @@ void DemoFinish(Station& st, LiveDisplay& d);
 // events. 0, or -2 when it ended because the link closed (the ovals stay
 // where they were last drawn).
 int Demo(Station& st);
-// The start button's manual ranges of the live graph.
+// The start button's manual ranges of the live graph, also over the
+// operator's zoom.
 void LiveManualRanges(Model& m);
 // The page's "Help" box.
 void demohelp(Station& st);
