@@ -52,6 +52,8 @@ void AddFileCommands(std::vector<CliCommand>& out);
 void AddDiscoveryCommands(std::vector<CliCommand>& out);
 // firmware, side, leds, autocheck (cli/maintenance_commands.cpp).
 void AddMaintenanceCommands(std::vector<CliCommand>& out);
+// diag, io, trigger-test, live (cli/diag_commands.cpp).
+void AddDiagCommands(std::vector<CliCommand>& out);
 
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.

@@ -11,6 +11,7 @@ std::vector<CliCommand> AllCliCommands() {
   AddFileCommands(out);
   AddDiscoveryCommands(out);
   AddMaintenanceCommands(out);
+  AddDiagCommands(out);
   return out;
 }
 

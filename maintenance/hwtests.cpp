@@ -174,36 +174,42 @@ std::string_view SdCardResultText(int code) {
   }
 }
 
-int RamCheck(Station& st) {
-  const int r = RamTest(st);
-  if (r == 0) {
-    st.ui->message("Ram Check", "Ram is OK");
-    return 0;
-  }
+namespace {
+
+// "%X" of the result's 32 bits: a failed exchange, -1, shows as FFFFFFFF.
+std::string failedAt(const char* what, int address) {
   char text[64];
-  std::snprintf(text, sizeof text, "Ram Failed at address %X", static_cast<unsigned>(r));
-  st.ui->message("Ram Check", text);
-  return -1;
+  std::snprintf(text, sizeof text, "%s Failed at address %X", what, static_cast<unsigned>(address));
+  return text;
 }
 
-int FlashCheck(Station& st) {
+int show(Station& st, const TestBox& box) {
+  if (!box.text.empty()) st.ui->message(box.title, box.text);
+  return box.good ? 0 : -1;
+}
+
+}  // namespace
+
+TestBox RamCheckResult(Station& st) {
+  const int r = RamTest(st);
+  if (r == 0) return {"Ram Check", "Ram is OK", true, 0};
+  return {"Ram Check", failedAt("Ram", r), false, r};
+}
+
+TestBox FlashCheckResult(Station& st) {
   bool failed = false;
   const int r = FlashTest(st, &failed);
-  if (!failed) {
-    st.ui->message("Flash Check", "Flash is OK");
-    return 0;
-  }
-  char text[64];
-  std::snprintf(text, sizeof text, "Flash Failed at address %X", static_cast<unsigned>(r));
-  st.ui->message("Flash Check", text);
-  return -1;
+  if (!failed) return {"Flash Check", "Flash is OK", true, 0};
+  return {"Flash Check", failedAt("Flash", r), false, r};
 }
 
-int SdCardCheck(Station& st) {
+TestBox SdCardCheckResult(Station& st) {
   const int code = SDCardTest(st);
-  std::string_view text = SdCardResultText(code);
-  if (!text.empty()) st.ui->message("SD Card Check", text);
-  return code == kSdCardOk ? 0 : -1;
+  return {"SD Card Check", std::string(SdCardResultText(code)), code == kSdCardOk, code};
 }
+
+int RamCheck(Station& st) { return show(st, RamCheckResult(st)); }
+int FlashCheck(Station& st) { return show(st, FlashCheckResult(st)); }
+int SdCardCheck(Station& st) { return show(st, SdCardCheckResult(st)); }
 
 }  // namespace lumvex

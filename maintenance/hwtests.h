@@ -58,9 +58,23 @@ int ArmTrigger(Station& st);
 // also when the exchange failed or the reply did not parse.
 int CheckTrigger(Station& st);
 
+// The result box of a one-shot test: "Ram Check", "Flash Check" or "SD Card
+// Check" with the text for the result ("" for an SD card code without one).
+struct TestBox {
+  std::string title;
+  std::string text;
+  bool good = false;  // the part passed
+  int code = 0;       // the test's result: address, SD card code, or -1
+};
+// Run a test and give its box without showing it (the console front end
+// prints it).
+TestBox RamCheckResult(Station& st);
+TestBox FlashCheckResult(Station& st);
+TestBox SdCardCheckResult(Station& st);
+
 // The one-shot tests of the Diagnostics buttons: run the test and show its
-// box ("Ram Check", "Flash Check", "SD Card Check"). 0 when the part is good,
-// -1 otherwise (an SD card code without a text shows no box).
+// box. 0 when the part is good, -1 otherwise (an SD card code without a text
+// shows no box).
 int RamCheck(Station& st);
 int FlashCheck(Station& st);
 int SdCardCheck(Station& st);

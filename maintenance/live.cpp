@@ -139,16 +139,18 @@ LiveDisplay DemoStart(Station& st) {
   return d;
 }
 
-void DemoPass(Station& st, LiveDisplay& d) {
+int DemoPass(Station& st, LiveDisplay& d) {
   // getPoints zeroes its array when the link fails: read into a scratch one
   // so that the last good positions stay on the graph.
   std::array<double, kMaxPointValues> fresh;
   int count = 0;
-  if (getPoints(st, count, fresh.data()) == 0) {
+  const int r = getPoints(st, count, fresh.data());
+  if (r == 0) {
     d.points = fresh;
     d.count = count;
   }
   DrawLive(st, d);
+  return r;
 }
 
 void DrawLive(Station& st, LiveDisplay& d) {
@@ -198,6 +200,8 @@ void LiveManualRanges(Model& m) {
   g.yMax = kLiveVerticalMax;
   g.xMin = kLiveHorizontalMin;
   g.xMax = kLiveHorizontalMax;
+  // Also over a zoom of the operator's: the way back to these ranges.
+  ++g.rangesSet;
   m.changed(Ctl::LIVE_GRAPH);
 }
 

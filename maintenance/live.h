@@ -59,8 +59,8 @@ struct LiveDisplay {
 // manual-arm input and draws the legend entries.
 LiveDisplay DemoStart(Station& st);
 // One pass: the current positions (the last good ones when the query fails),
-// then DrawLive.
-void DemoPass(Station& st, LiveDisplay& d);
+// then DrawLive. 0, or getPoints' failure (the kept positions were drawn).
+int DemoPass(Station& st, LiveDisplay& d);
 // Reads the view and side selectors, turns Polar pairs to the side and
 // redraws one oval per LED in front of the legend (no unit exchange).
 void DrawLive(Station& st, LiveDisplay& d);
@@ -71,7 +71,8 @@ void DemoFinish(Station& st, LiveDisplay& d);
 // events. 0, or -2 when it ended because the link closed (the ovals stay
 // where they were last drawn).
 int Demo(Station& st);
-// The start button's manual ranges of the live graph.
+// The start button's manual ranges of the live graph, also over the
+// operator's zoom.
 void LiveManualRanges(Model& m);
 // The page's "Help" box.
 void demohelp(Station& st);

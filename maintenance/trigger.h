@@ -19,6 +19,14 @@ int ArmTriggerCheck(Station& st);
 // nothing armed.
 void DisarmTriggerCheck(Station& st);
 
+// The loop's pieces, for a front end that runs its own passes: the start
+// shows the button's "Start Trigger Check", both lamps off and disarms; a
+// pass waits 1 s and asks the unit when armed (lighting "Trigger Received"
+// and disarming when a trigger came), else waits a moment. A pass returns 1
+// when a trigger came in it, else 0.
+void TriggerCheckStart(Station& st);
+int TriggerCheckPass(Station& st);
+
 // The loop: starts with the button's caption "Start Trigger Check", both
 // lamps off and nothing armed; then, while triggerTestRunning is set, waits
 // 1 s and asks the unit when armed, lights "Trigger Received" and disarms

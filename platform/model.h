@@ -134,6 +134,10 @@ struct GraphState {
   std::string xName, yName;
   bool autoScale = true;
   double xMin = 0, xMax = 1, yMin = 0, yMax = 1;
+  // Counts the times the program set the ranges anew: a view that keeps the
+  // operator's zoom from one redraw to the next takes them again when it
+  // changes.
+  unsigned rangesSet = 0;
   std::vector<Curve> curves;
 };
 

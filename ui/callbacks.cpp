@@ -8,10 +8,12 @@
 #include "ui/export_page.h"
 #include "ui/fileread.h"
 #include "ui/finder_page.h"
+#include "ui/live_page.h"
 #include "ui/main_window.h"
 #include "ui/plot_model.h"
 #include "ui/screens.h"
 #include "ui/setup_page.h"
+#include "ui/trigger_page.h"
 
 namespace lumvex {
 namespace {
@@ -74,6 +76,18 @@ void bindDiagnostics(Station& st) {
   onCommit(st, Ctl::RAWDOWNLOAD, RAWDOWNLOAD);
   onCommit(st, Ctl::DISABLE_SD, DISABLE_SD);
   onCommit(st, Ctl::BAT_RESET, BAT_RESET);
+  // I/O check and the one-shot tests
+  onCommit(st, Ctl::CHECKIOBUT, CHECKIOBUT);
+  onCommit(st, Ctl::RAMTEST, RAMTEST);
+  onCommit(st, Ctl::FLASHTEST, FLASHTEST);
+  onCommit(st, Ctl::SDCARDTEST, SDCARDTEST);
+}
+
+void bindLoopPages(Station& st) {
+  // live display and trigger test
+  onCommit(st, Ctl::DEMO_BUT, DEMO_BUT);
+  onCommit(st, Ctl::DEMOHELP, DEMOHELP);
+  onCommit(st, Ctl::TRIGGER_CHECK, TRIGGER_CHECK);
 }
 
 void bindUnitMaintenance(Station& st) {
@@ -122,6 +136,7 @@ void BindCallbacks(Station& st) {
   bindDiagnostics(st);
   bindUnitMaintenance(st);
   bindAutoCheck(st);
+  bindLoopPages(st);
   bindExport(st);
   BindPlotPage(st);
   bindFileRead(st);

@@ -2,6 +2,7 @@
 
 #include "ui/qt/graph_view.h"
 #include "ui/qt/lamp.h"
+#include "ui/qt/live_view.h"
 #include "ui/qt/plot_view.h"
 #include "ui/qt/text.h"
 
@@ -561,6 +562,8 @@ std::unique_ptr<ControlView> makeControlView(Model& m, Ctl c, const CommitFn& co
       case CtlKind::Graph:
         if (c == Ctl::PLOT_GRAPH)
           v = makePlotView(m, c, commit, parent);
+        else if (c == Ctl::LIVE_GRAPH)
+          v = makeLiveView(m, c, commit, parent);
         else
           v = std::make_unique<GraphView>(m, c, commit, parent);
         break;

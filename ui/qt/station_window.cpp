@@ -113,7 +113,9 @@ QWidget* StationWindow::buildPanel(Panel p, QWidget* host) {
         grid->addWidget(view->input(), row, 0, 1, 2);
       } else {
         grid->addWidget(view->caption(), row, 0);
-        grid->addWidget(view->input(), row, 1);
+        // A fixed-size input (a lamp) stays beside its caption however wide the box is.
+        const bool fixed = view->input()->sizePolicy().horizontalPolicy() == QSizePolicy::Fixed;
+        grid->addWidget(view->input(), row, 1, fixed ? Qt::AlignLeft | Qt::AlignVCenter : Qt::Alignment());
       }
       if (growsWithPage(model_, c)) {
         grid->setRowStretch(row, 1);
