@@ -48,6 +48,9 @@ void AddDriveCommands(std::vector<CliCommand>& out);
 void AddDownloadCommands(std::vector<CliCommand>& out);
 // read, convert: saved files, no unit (cli/file_commands.cpp).
 void AddFileCommands(std::vector<CliCommand>& out);
+// plot: a saved file drawn as an image, in builds with the Qt front end
+// (cli/plot_command.cpp).
+void AddPlotCommands(std::vector<CliCommand>& out);
 // discover, setip, nic (cli/discovery_commands.cpp).
 void AddDiscoveryCommands(std::vector<CliCommand>& out);
 // firmware, side, leds, autocheck (cli/maintenance_commands.cpp).
@@ -58,6 +61,10 @@ void AddDiagCommands(std::vector<CliCommand>& out);
 // Sets the connection controls from the options and commits CONNECT, as a
 // click would. 0 when a unit is connected; else the messages were printed.
 int CliConnect(CliContext& c);
+// The plot page's file button with FILE chosen (a raw file reprocesses with
+// the selectors' defaults); `command` names the caller in the note printed
+// when no box said why the file was not read. 0 when it was read.
+int CliReadFile(CliContext& c, const std::string& file, const char* command);
 // Closes the link if one is open.
 void CliDisconnect(CliContext& c);
 

@@ -9,6 +9,9 @@ std::vector<CliCommand> AllCliCommands() {
   AddDriveCommands(out);
   AddDownloadCommands(out);
   AddFileCommands(out);
+#ifdef LUMVEX_CLI_PLOT
+  AddPlotCommands(out);
+#endif
   AddDiscoveryCommands(out);
   AddMaintenanceCommands(out);
   AddDiagCommands(out);

@@ -303,6 +303,10 @@ int convert(CliContext& c) {
 
 }  // namespace
 
+int CliReadFile(CliContext& c, const std::string& file, const char* command) {
+  return readFile(c, file, FileArgs{}, command);
+}
+
 void AddFileCommands(std::vector<CliCommand>& out) {
   out.push_back({"read", "read FILE [--codes] [--cal CALFILE]", read, false});
   out.push_back({"convert",

@@ -13,10 +13,22 @@
 
 namespace {
 
+#ifdef LUMVEX_CLI_PLOT
+#define PLOT_COMMAND "|plot"
+#define PLOT_HELP                                                                     \
+  "plot draws the Plot page's graph into a PNG, PDF or SVG file (default 1200x800)\n" \
+  "without a display (QT_QPA_PLATFORM=offscreen unless set); --legend prints the\n"   \
+  "legend lines. An unknown selection lists the file's selections (exit 2).\n"
+#else
+#define PLOT_COMMAND ""
+#define PLOT_HELP ""
+#endif
+
 void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
   std::fputs(
       "Usage: lumvex-cli (--host ADDR[:PORT] [--port1066] | --serial COMn) [options] COMMAND [ARGS]\n"
-      "       lumvex-cli [options] read|convert ARGS   (saved files: no unit needed)\n"
+      "       lumvex-cli [options] read|convert" PLOT_COMMAND
+      " ARGS   (saved files: no unit needed)\n"
       "       lumvex-cli [options] discover|setip|nic [ARGS]   (the network: no unit link)\n\n"
       "Runs the station's operations without a screen. Messages go to stderr as\n"
       "\"TITLE: text\"; questions are never waited for (the Communication Error box is\n"
@@ -32,7 +44,7 @@ void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
       "kept in MultipleNICs.ini, or on the one --nic names for this run only.\n"
       "AutoCheck_On = 1 in section [LED_Position_AutoCheck] of Lumvex_8_0.ini turns on the\n"
       "position autocheck of WorldSID LX2 units (arm then checks the LEDs against their\n"
-      "recorded positions); missing or any other value: off, as shipped.\n"
+      "recorded positions); missing or any other value: off, as shipped.\n" PLOT_HELP
       "\n"
       "options\n"
       "  --host ADDR[:PORT]  unit on TCP (port 3000 unless given)\n"
