@@ -48,7 +48,11 @@ int RAWDOWNLOAD(Station& st) {
   const int s = CheckStatus(st);
   if (s != StatusReady && s != StatusDataHeld) return -1;
   if (st.session.ioCheckRunning) EndIOCheck(st);
-  if (Download(st, DownloadRawToFile) != 0) return -1;
+  if (Download(st, DownloadRawToFile) != 0) {
+    // A link lost at the command itself has not been shown yet.
+    if (!LinkOpen(st)) CtrlScreens(st);
+    return -1;
+  }
   return DumpFileSave(st, st.data.RawRecordCount, st.data.RawRecordWords);
 }
 

@@ -293,7 +293,9 @@ int GET_CUR_POS(Station& st) {
 
 // ------------------------------------------------------------- recording
 
-void ARM_BUT(Station& st) {
+namespace {
+
+void armOrDisarm(Station& st) {
   Model& m = st.model;
   SessionState& s = st.session;
   if (Contains(m.label(Ctl::ARM_BUT), "DISARM")) {
@@ -333,9 +335,17 @@ void ARM_BUT(Station& st) {
   }
 }
 
+}  // namespace
+
+void ARM_BUT(Station& st) {
+  armOrDisarm(st);
+  followLink(st);
+}
+
 void TRIGGER_BUT(Station& st) {
   Trigger(st);
   st.session.SoftwareTriggerOffset = 4;
+  followLink(st);
 }
 
 void CIRC_LIN_BUT(Station& st) {
@@ -372,7 +382,10 @@ int DOWNLOAD_BUT(Station& st) {
     st.ui->message("NOTE:", "Save or Cancel the LED settings");
     return -1;
   }
-  if (GetLumvexData(st) != 0) return -1;
+  if (GetLumvexData(st) != 0) {
+    followLink(st);
+    return -1;
+  }
   st.model.setActivePage(pageIndex(Panel::Export));
   return 0;
 }

@@ -363,6 +363,33 @@ TEST(DownloadSession, StalledOrCutStreamEndsAtOnceAndLostLinkDisconnects) {
   EXPECT_EQ(s.op.openProgressBoxes, 0);
 }
 
+// The link goes at the download command itself, before any record: the page
+// shows the disconnected unit, as it does for a stream cut short.
+TEST(DownloadSession, LinkLostAtTheDownloadCommandShowsTheDisconnectedScreen) {
+  for (Ctl button : {Ctl::DOWNLOAD_BUT, Ctl::RAWDOWNLOAD}) {
+    const std::string command = button == Ctl::DOWNLOAD_BUT ? "DUMPBINA" : "RAWDUMP";
+    SCOPED_TRACE(command);
+    Session s({{"type", "SIDIIs"}, {"serial", "42"}, {"firmware", "V7.3"}});
+    Model& m = s.st.model;
+    m.commit(Ctl::CONNECT);
+    ASSERT_EQ(s.st.session.unitStatus, 3);
+    s.window(-10, 10);
+    sim::FaultRule drop;
+    drop.kind = sim::FaultKind::DropAtCommand;
+    drop.command = command;
+    s.sim.addFault(drop);
+    lumvex::testing::TempDir dir;
+    s.op.fileAnswers.push_back(dir.file("dump.CSV"));
+    m.commit(button);
+    EXPECT_EQ(s.countReceived(command), 1);
+    EXPECT_EQ(s.st.session.unitStatus, -1);
+    EXPECT_EQ(m.text(Ctl::STATUSBOX), "Disconnected");
+    EXPECT_EQ(m.label(Ctl::CONNECT), "CONNECT");
+    EXPECT_TRUE(m.dimmed(Ctl::DOWNLOAD_BUT));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("dump.CSV")));
+  }
+}
+
 // A slow line delivers the records over far longer than one time-out; the
 // download goes on as long as bytes keep coming.
 TEST(DownloadSession, SlowLinkDownloadsEveryRecordWhileBytesKeepComing) {

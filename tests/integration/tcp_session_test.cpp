@@ -304,6 +304,26 @@ TEST(TcpSession, LinkLostOnAPollDisconnectsAndStopsTheTimer) {
   EXPECT_EQ(s.op.transcript.size(), before);
 }
 
+// Arming and the software trigger lose the link in their own exchange: the
+// screens show it at once, not a connected unit with a closed link.
+TEST(TcpSession, LinkLostOnArmOrTriggerShowsTheDisconnectedScreen) {
+  for (const std::string cmd : {"ARM", "T"}) {
+    SCOPED_TRACE(cmd);
+    SimStation s;
+    ASSERT_TRUE(s.connect());
+    Model& m = s.st.model;
+    m.setNumber(Ctl::TPOST, 200);
+    if (cmd == "T") {
+      m.commit(Ctl::ARM_BUT);
+      ASSERT_EQ(m.label(Ctl::ARM_BUT), "DISARM");
+    }
+    s.sim().addFault(fault(FaultKind::DropAtCommand, cmd));
+    m.commit(cmd == "T" ? Ctl::TRIGGER_BUT : Ctl::ARM_BUT);
+    EXPECT_TRUE(s.op.showed("Communication Error", kLost));
+    expectDisconnectedScreen(s.st);
+  }
+}
+
 TEST(TcpSession, DropAtTheNthCommandIsALostLink) {
   SimStation s;
   s.sim().addFault(fault(FaultKind::DropAtCommand, "S", 3));
