@@ -73,8 +73,12 @@ struct Rig {
   ScriptedOperator op;
   Station st{op};
   Rig() {
-    char dir[] = "/tmp/lumvex-fuzz-rawconv-XXXXXX";
-    FUZZ_CHECK(mkdtemp(dir) != nullptr);
+    // In memory where the system offers it: every input may write a 2.4 MB file.
+    char shm[] = "/dev/shm/lumvex-fuzz-rawconv-XXXXXX";
+    char tmp[] = "/tmp/lumvex-fuzz-rawconv-XXXXXX";
+    char* dir = mkdtemp(shm);
+    if (!dir) dir = mkdtemp(tmp);
+    FUZZ_CHECK(dir != nullptr);
     st.workDir = dir;
     // The folder goes when the run ends (an input that crashed leaves it).
     static std::string made;
