@@ -143,9 +143,9 @@ Take DatagramSorter::query(const unsigned char* b, size_t n, const std::string& 
 Take DatagramSorter::setup(const unsigned char* b, size_t n, const std::string& from) {
   // Only the listed units' replies count: with more than 4 responders the
   // fifth one's reply must not take a listed unit's place.
-  if (n == kSetupReplyBytes && listedAt(units_, from)) {
+  if (n == kSetupReplyBytes && listedAt(units_, from.substr(0, kMaxAddressText))) {
     SetupReply s;
-    s.address = from;
+    s.address = from.substr(0, kMaxAddressText);
     std::memcpy(s.bytes.data(), b, kSetupKeptBytes);
     setups_.push_back(std::move(s));
   }
@@ -171,12 +171,14 @@ Take DatagramSorter::beacon(const unsigned char* b, size_t n, const std::string&
   const size_t max = static_cast<size_t>(MaxFoundUnits);
   // A unit beacons again and again: its first beacon stands for it, and
   // its repeats do not keep the phase going.
+  // Senders are told apart by the address text they are listed under.
+  const std::string address = from.substr(0, kMaxAddressText);
   const bool known = std::any_of(units_.begin(), units_.end(),
-                                 [&](const FoundUnit& u) { return u.FoundByBeacon && u.Address == from; });
+                                 [&](const FoundUnit& u) { return u.FoundByBeacon && u.Address == address; });
   if (known) return Take::Repeat;
   if (n > 5) {
     FoundUnit u;
-    u.Address = from.substr(0, kMaxAddressText);
+    u.Address = address;
     // Beacons are read into kBeaconReadBytes; a longer one keeps only those.
     std::memcpy(u.Reply.data(), b, std::min(n, kBeaconReadBytes));
     u.FoundByBeacon = 1;
