@@ -24,6 +24,8 @@
 #include "processing/rawconv.h"
 #include "sim/wsid_model.h"
 
+#include <sanitizer/asan_interface.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -32,6 +34,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -54,6 +57,34 @@ const std::vector<float>& synthetic(int layout) {
   return images[layout];
 }
 
+// A working copy of each synthetic image (2.4 MB), patched in place for one
+// input and put back after it, instead of a fresh copy per input. The floats
+// past the input's length are poisoned, so that a read past a short
+// calibration is caught as in an allocation of exactly its floats.
+std::vector<float>& working(int layout) {
+  static std::array<std::vector<float>, 3> images;
+  if (images[layout].empty()) images[layout] = synthetic(layout);
+  return images[layout];
+}
+
+struct Patch {
+  std::vector<float>& image;
+  const std::vector<float>& base;
+  size_t offset, count, length;
+  Patch(std::vector<float>& i, const std::vector<float>& b, size_t o, size_t c, size_t l)
+      : image(i), base(b), offset(o), count(c), length(l) {
+    ASAN_POISON_MEMORY_REGION(image.data() + length, (image.size() - length) * sizeof(float));
+  }
+  Patch(const Patch&) = delete;
+  Patch& operator=(const Patch&) = delete;
+  ~Patch() {
+    ASAN_UNPOISON_MEMORY_REGION(image.data() + length, (image.size() - length) * sizeof(float));
+    std::copy(base.begin() + static_cast<std::ptrdiff_t>(offset),
+              base.begin() + static_cast<std::ptrdiff_t>(offset + count),
+              image.begin() + static_cast<std::ptrdiff_t>(offset));
+  }
+};
+
 bool isCode(double x, double y, double z) {
   return x == y && y == z && ((x >= 1 && x <= 7 && x == std::floor(x)) || x == 9);
 }
@@ -73,8 +104,12 @@ struct Rig {
   ScriptedOperator op;
   Station st{op};
   Rig() {
-    char dir[] = "/tmp/lumvex-fuzz-rawconv-XXXXXX";
-    FUZZ_CHECK(mkdtemp(dir) != nullptr);
+    // In memory where the system offers it: every input may write a 2.4 MB file.
+    char shm[] = "/dev/shm/lumvex-fuzz-rawconv-XXXXXX";
+    char tmp[] = "/tmp/lumvex-fuzz-rawconv-XXXXXX";
+    char* dir = mkdtemp(shm);
+    if (!dir) dir = mkdtemp(tmp);
+    FUZZ_CHECK(dir != nullptr);
     st.workDir = dir;
     // The folder goes when the run ends (an input that crashed leaves it).
     static std::string made;
@@ -95,7 +130,7 @@ Rig& rig() {
 }
 
 // The whole conversion of the records from a calibration file holding image.
-void convertFromFile(int layoutId, int recordWords, const std::vector<float>& image,
+void convertFromFile(int layoutId, int recordWords, const float* image, size_t imageFloats,
                      const std::vector<uint16_t>& words, int count, const std::vector<float>& expected) {
   const int dummyType = layoutId == CalLayout50th ? 5 : 7;
   const int isLX2 = recordWords == kRawRecordWordsLX2 ? 1 : 0;
@@ -111,7 +146,7 @@ void convertFromFile(int layoutId, int recordWords, const std::vector<float>& im
   {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     FUZZ_CHECK(f != nullptr);
-    if (!image.empty()) FUZZ_CHECK(std::fwrite(image.data(), sizeof(float), image.size(), f) == image.size());
+    if (imageFloats) FUZZ_CHECK(std::fwrite(image, sizeof(float), imageFloats, f) == imageFloats);
     FUZZ_CHECK(std::fclose(f) == 0);
   }
   std::memcpy(st.data.RawWords.begin(), words.data(), words.size() * sizeof(uint16_t));
@@ -119,7 +154,7 @@ void convertFromFile(int layoutId, int recordWords, const std::vector<float>& im
   st.data.ChannelData.ChannelCount = 7;
   const int rc = ConvertWSIDdata(st, nullptr);
   FUZZ_CHECK(r.op.openProgressBoxes == 0);
-  if (static_cast<int>(image.size()) < calLayout(layoutId).floats) {
+  if (static_cast<int>(imageFloats) < calLayout(layoutId).floats) {
     FUZZ_CHECK(rc == 1 && r.op.messages().size() == 1);
     FUZZ_CHECK(st.data.ChannelData.ChannelCount == 7);
     return;
@@ -146,6 +181,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The image in an allocation of exactly its floats, so that a read past a
   // short calibration file is caught.
   std::vector<float> image;
+  const float* imageData = nullptr;
+  size_t imageFloats = 0;
+  std::optional<Patch> patch;
   if (!patched) {
     if (size < at + 2) return 0;
     size_t n = little(data + at, 2);
@@ -154,6 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image.resize(n);
     if (n) std::memcpy(image.data(), data + at, 4 * n);
     at += 4 * n;
+    imageData = image.data();
+    imageFloats = image.size();
   } else {
     if (size < at + 7) return 0;
     const std::vector<float>& base = synthetic(layoutId);
@@ -162,10 +202,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t n = data[at + 6];
     at += 7;
     n = std::min(n, (size - at) / 4);
-    image.assign(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(length));
-    for (size_t k = 0; k < n && offset + k < image.size(); ++k)
-      std::memcpy(&image[offset + k], data + at + 4 * k, 4);
+    std::vector<float>& work = working(layoutId);
+    const size_t written = std::min(n, length > offset ? length - offset : 0);
+    for (size_t k = 0; k < written; ++k) std::memcpy(&work[offset + k], data + at + 4 * k, 4);
+    patch.emplace(work, base, offset, written, length);
     at += 4 * n;
+    imageData = length ? work.data() : nullptr;
+    imageFloats = length;
   }
 
   const size_t recordBytes = 2 * static_cast<size_t>(recordWords);
@@ -175,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t k = 0; k < words.size() && at + 2 * k + 1 < size; ++k)
     words[k] = static_cast<uint16_t>(little(data + at + 2 * k, 2));
 
-  CalContext cal{&layout, image.empty() ? nullptr : image.data(), static_cast<int>(image.size()), false};
+  CalContext cal{&layout, imageFloats ? imageData : nullptr, static_cast<int>(imageFloats), false};
 
   // All records averaged into one result.
   {
@@ -209,6 +252,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint16_t* rec = words.data() + static_cast<size_t>(i) * recordWords;
     for (int k = 0; k < 6; ++k) FUZZ_CHECK(row[1 + kRawCoordinateCount + k] == larger(rec, kAmbientWords[k]));
   }
-  if (throughFile) convertFromFile(layoutId, recordWords, image, words, count, one);
+  if (throughFile) convertFromFile(layoutId, recordWords, imageData, imageFloats, words, count, one);
   return 0;
 }

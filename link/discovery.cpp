@@ -51,12 +51,7 @@ long long nowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// What a phase makes of one datagram.
-enum class Take {
-  Enough,  // the list is full: the phase ends
-  More,    // read on; the phase's 300 ms start again
-  Repeat,  // read on, but a datagram already taken does not keep the phase alive
-};
+using Take = DatagramSorter::Take;
 
 // Reads datagrams of at most `size` bytes until kDiscoveryReadMs pass without
 // one (a repeat does not count), the phase limit passes, or `take` has enough.
@@ -79,11 +74,6 @@ void readPhase(UdpChannel& ch, size_t size, TakeFn&& take) {
   }
 }
 
-struct SetupReply {
-  std::string address;
-  std::array<unsigned char, kSetupKeptBytes> bytes{};
-};
-
 bool listedAt(const std::vector<FoundUnit>& units, const std::string& address) {
   return std::any_of(units.begin(), units.end(), [&](const FoundUnit& u) { return u.Address == address; });
 }
@@ -94,53 +84,21 @@ void sendQuery(UdpChannel& ch, const std::array<unsigned char, 4>& q, const Disc
 }
 
 // The units answering the query, then the setup replies of those units.
-void queryAndSetupPhases(UdpChannel& ch, const DiscoveryNetwork& net, std::vector<FoundUnit>& units,
-                         std::vector<SetupReply>& setups, std::string& stationAddress) {
+void queryAndSetupPhases(UdpChannel& ch, const DiscoveryNetwork& net, DatagramSorter& sorter) {
   sendQuery(ch, QueryDatagram(), net);
   readPhase(ch, kQueryReadBytes, [&](const unsigned char* b, size_t n, const std::string& from) {
-    if (n == 4) {
-      stationAddress = from;  // our own query, come back
-    } else if (n == kQueryReplyBytes) {
-      FoundUnit u;
-      u.Address = from.substr(0, kMaxAddressText);
-      std::memcpy(u.Reply.data(), b, n);
-      units.push_back(std::move(u));
-    }
-    return units.size() < static_cast<size_t>(MaxFoundUnits) ? Take::More : Take::Enough;
+    return sorter.query(b, n, from);
   });
   sendQuery(ch, SetupQueryDatagram(), net);
   readPhase(ch, kQueryReadBytes, [&](const unsigned char* b, size_t n, const std::string& from) {
-    // Only the listed units' replies count: with more than 4 responders the
-    // fifth one's reply must not take a listed unit's place.
-    if (n == kSetupReplyBytes && listedAt(units, from)) {
-      SetupReply s;
-      s.address = from;
-      std::memcpy(s.bytes.data(), b, kSetupKeptBytes);
-      setups.push_back(std::move(s));
-    }
-    return setups.size() < static_cast<size_t>(MaxFoundUnits) ? Take::More : Take::Enough;
-  });
-}
-
-// Conflicts are marked over every responder, so that a foreign device sharing
-// a unit's bytes still marks it; then only units of this system stay.
-void markConflictsAndKeepUnits(std::vector<FoundUnit>& units, const std::vector<SetupReply>& setups) {
-  for (size_t i = 0; i < units.size(); ++i)
-    for (size_t j = 0; j < units.size(); ++j)
-      if (i != j && units[i].Reply[kIdByte0] == units[j].Reply[kIdByte0] &&
-          units[i].Reply[kIdByte1] == units[j].Reply[kIdByte1])
-        units[i].IdConflict = 1;
-  std::erase_if(units, [&](const FoundUnit& u) {
-    return std::none_of(setups.begin(), setups.end(), [&](const SetupReply& s) {
-      return s.address == u.Address && HasLumvexMark(s.bytes.data(), s.bytes.size());
-    });
+    return sorter.setup(b, n, from);
   });
 }
 
 // The beacons held since the channel opened and those of the wait.
-void beaconPhase(Station& st, UdpChannel* ch, std::vector<FoundUnit>& units) {
+void beaconPhase(Station& st, UdpChannel* ch, DatagramSorter& sorter) {
   const size_t max = static_cast<size_t>(MaxFoundUnits);
-  if (units.size() < max) {
+  if (sorter.units().size() < max) {
     const long long end = nowMs() + st.discovery.network.beaconWaitMs;
     while (nowMs() < end) {
       st.ui->processEvents();
@@ -148,21 +106,9 @@ void beaconPhase(Station& st, UdpChannel* ch, std::vector<FoundUnit>& units) {
           std::chrono::milliseconds(std::clamp<long long>(end - nowMs(), 0, kBeaconWaitStepMs)));
     }
   }
-  if (!ch || units.size() >= max) return;
+  if (!ch || sorter.units().size() >= max) return;
   readPhase(*ch, kBeaconReadBytes, [&](const unsigned char* b, size_t n, const std::string& from) {
-    // A unit beacons again and again: its first beacon stands for it, and
-    // its repeats do not keep the phase going.
-    const bool known = std::any_of(units.begin(), units.end(),
-                                   [&](const FoundUnit& u) { return u.FoundByBeacon && u.Address == from; });
-    if (known) return Take::Repeat;
-    if (n > 5) {
-      FoundUnit u;
-      u.Address = from.substr(0, kMaxAddressText);
-      std::memcpy(u.Reply.data(), b, n);
-      u.FoundByBeacon = 1;
-      units.push_back(std::move(u));
-    }
-    return units.size() < max ? Take::More : Take::Enough;
+    return sorter.beacon(b, n, from);
   });
 }
 
@@ -181,6 +127,65 @@ void rebootWait(Station& st) {
 }
 
 }  // namespace
+
+Take DatagramSorter::query(const unsigned char* b, size_t n, const std::string& from) {
+  if (n == 4) {
+    stationAddress_ = from;  // our own query, come back
+  } else if (n == kQueryReplyBytes) {
+    FoundUnit u;
+    u.Address = from.substr(0, kMaxAddressText);
+    std::memcpy(u.Reply.data(), b, n);
+    units_.push_back(std::move(u));
+  }
+  return units_.size() < static_cast<size_t>(MaxFoundUnits) ? Take::More : Take::Enough;
+}
+
+Take DatagramSorter::setup(const unsigned char* b, size_t n, const std::string& from) {
+  // Only the listed units' replies count: with more than 4 responders the
+  // fifth one's reply must not take a listed unit's place.
+  if (n == kSetupReplyBytes && listedAt(units_, from.substr(0, kMaxAddressText))) {
+    SetupReply s;
+    s.address = from.substr(0, kMaxAddressText);
+    std::memcpy(s.bytes.data(), b, kSetupKeptBytes);
+    setups_.push_back(std::move(s));
+  }
+  return setups_.size() < static_cast<size_t>(MaxFoundUnits) ? Take::More : Take::Enough;
+}
+
+// Conflicts are marked over every responder, so that a foreign device sharing
+// a unit's bytes still marks it; then only units of this system stay.
+void DatagramSorter::keepUnits() {
+  for (size_t i = 0; i < units_.size(); ++i)
+    for (size_t j = 0; j < units_.size(); ++j)
+      if (i != j && units_[i].Reply[kIdByte0] == units_[j].Reply[kIdByte0] &&
+          units_[i].Reply[kIdByte1] == units_[j].Reply[kIdByte1])
+        units_[i].IdConflict = 1;
+  std::erase_if(units_, [&](const FoundUnit& u) {
+    return std::none_of(setups_.begin(), setups_.end(), [&](const SetupReply& s) {
+      return s.address == u.Address && HasLumvexMark(s.bytes.data(), s.bytes.size());
+    });
+  });
+}
+
+Take DatagramSorter::beacon(const unsigned char* b, size_t n, const std::string& from) {
+  const size_t max = static_cast<size_t>(MaxFoundUnits);
+  // A unit beacons again and again: its first beacon stands for it, and
+  // its repeats do not keep the phase going.
+  // Senders are told apart by the address text they are listed under.
+  const std::string address = from.substr(0, kMaxAddressText);
+  const bool known = std::any_of(units_.begin(), units_.end(),
+                                 [&](const FoundUnit& u) { return u.FoundByBeacon && u.Address == address; });
+  if (known) return Take::Repeat;
+  if (n > 5) {
+    FoundUnit u;
+    u.Address = address;
+    // Beacons are read into kBeaconReadBytes; a longer one keeps only those.
+    std::memcpy(u.Reply.data(), b, std::min(n, kBeaconReadBytes));
+    u.FoundByBeacon = 1;
+    units_.push_back(std::move(u));
+  }
+  return units_.size() < max ? Take::More : Take::Enough;
+}
 
 std::array<unsigned char, 4> QueryDatagram() { return {0x00, 0x00, 0x00, 0xF6}; }
 
@@ -260,13 +265,13 @@ int SearchForUnits(Station& st) {
   // Opened first, so that it holds the beacons sent while the queries run.
   std::unique_ptr<UdpChannel> beaconChannel = beacons ? UdpChannel::open(net.beaconPort, adaptor) : nullptr;
 
-  std::vector<FoundUnit> units;
-  std::vector<SetupReply> setups;
-  if (auto ch = UdpChannel::open(net.queryPort, adaptor))
-    queryAndSetupPhases(*ch, net, units, setups, d.StationAddress);
-  markConflictsAndKeepUnits(units, setups);
-  if (beacons) beaconPhase(st, beaconChannel.get(), units);
+  DatagramSorter sorter;
+  if (auto ch = UdpChannel::open(net.queryPort, adaptor)) queryAndSetupPhases(*ch, net, sorter);
+  sorter.keepUnits();
+  if (beacons) beaconPhase(st, beaconChannel.get(), sorter);
   beaconChannel.reset();
+  d.StationAddress = sorter.stationAddress();
+  std::vector<FoundUnit>& units = sorter.units();
 
   for (size_t i = 0; i < units.size() && i < d.FoundUnits.size(); ++i) d.FoundUnits[i] = std::move(units[i]);
   d.FoundCount = static_cast<int>(std::min(units.size(), d.FoundUnits.size()));

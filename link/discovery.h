@@ -40,6 +40,38 @@ std::array<unsigned char, 20> AddressChangeDatagram(unsigned char id0, unsigned 
 // bytes 2 and 3 set to 0x21 and bytes 14 to 17 to the new address.
 std::array<unsigned char, kBeaconChangeBytes> BeaconChangeDatagram(const FoundUnit& unit,
                                                                    const std::array<int, 4>& address);
+// What a search makes of the datagrams it receives, phase by phase, apart
+// from the sockets so that any bytes from any sender can be fed to it. Each
+// take says whether its phase ends (Enough), reads on (More) or reads on
+// without the datagram keeping the phase alive (Repeat).
+class DatagramSorter {
+ public:
+  enum class Take { Enough, More, Repeat };
+  // Query phase: the station's own 4-byte query come back names its address;
+  // a 30-byte reply lists its sender.
+  Take query(const unsigned char* bytes, size_t n, const std::string& from);
+  // Setup phase: a 124-byte reply of a listed unit is kept (its first 100 bytes).
+  Take setup(const unsigned char* bytes, size_t n, const std::string& from);
+  // After the setup phase: conflicts are marked over every responder, then
+  // only the units whose setup reply carries the mark stay.
+  void keepUnits();
+  // Beacon phase: the first beacon of more than 5 bytes from a sender lists it.
+  Take beacon(const unsigned char* bytes, size_t n, const std::string& from);
+
+  const std::vector<FoundUnit>& units() const { return units_; }
+  std::vector<FoundUnit>& units() { return units_; }
+  const std::string& stationAddress() const { return stationAddress_; }
+
+ private:
+  struct SetupReply {
+    std::string address;
+    std::array<unsigned char, kSetupKeptBytes> bytes{};
+  };
+  std::vector<FoundUnit> units_;
+  std::vector<SetupReply> setups_;
+  std::string stationAddress_;
+};
+
 // True when a setup reply of `length` bytes carries "Lumvex" at bytes 52 to 57.
 bool HasLumvexMark(const unsigned char* reply, size_t length);
 // The number check of a new address read as "%d.%d.%d.%d": four numbers, each
