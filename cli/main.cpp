@@ -55,10 +55,17 @@ namespace {
 
 void printTimings(const lumvex::PhaseTimes& t, double freeingMs, double mainMs) {
   std::fputs("timings (ms):\n", stderr);
+  auto line = [](const std::string& name, double ms) {
+    std::fprintf(stderr, "  %-36s %9.1f\n", name.c_str(), ms);
+  };
+  // Each phase, then its parts (which end before it and so come first in the record).
   double sum = 0;
   for (const auto& [name, ms] : t.phases) {
-    std::fprintf(stderr, "  %-36s %9.1f\n", name.c_str(), ms);
+    if (lumvex::PhaseTimes::isPart(name)) continue;
+    line(name, ms);
     sum += ms;
+    for (const auto& [part, partMs] : t.phases)
+      if (lumvex::PhaseTimes::isPart(part) && part.rfind(name + ": ", 0) == 0) line(part, partMs);
   }
   std::fprintf(stderr, "  %-36s %9.1f\n", "freeing the station", freeingMs);
   std::fprintf(stderr, "  %-36s %9.1f\n", "other", mainMs - sum - freeingMs);

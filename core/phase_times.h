@@ -1,6 +1,7 @@
 // Where the time of one operation goes: named phases and their wall-clock
 // durations (ms), kept in order of first appearance and summed when a phase
-// recurs. Off unless a front end turns it on (lumvex-cli --timings); an off
+// recurs. A name "whole: part" is a part of the phase "whole", reported beside
+// it but not counted again in a total. Off unless a front end turns it on (lumvex-cli --timings); an off
 // record costs one test per phase.
 #pragma once
 
@@ -20,6 +21,7 @@ struct PhaseTimes {
   static double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
   }
+  static bool isPart(const std::string& name) { return name.find(": ") != std::string::npos; }
   void add(const std::string& name, double ms) {
     if (!enabled) return;
     for (auto& [n, v] : phases)

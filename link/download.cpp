@@ -79,8 +79,8 @@ int receiveRecords(Station& st, long records, long words) {
     const double& waitMs;
     ~Report() {
       if (!t.enabled) return;
-      t.add("transfer: waiting for the link", waitMs);
-      t.add("transfer: station's receive/parse", PhaseTimes::msSince(t0) - waitMs);
+      t.add("download: waiting for the link", waitMs);
+      t.add("download: station's receive/parse", PhaseTimes::msSince(t0) - waitMs);
     }
   } report{st.timings, t0, waitMs};
   for (long r = 0; r < records;) {

@@ -383,7 +383,7 @@ int GetLumvexData(Station& st) {
   struct Shape {
     int SampleCount, ChannelCount;
   } const before{d.ChannelData.SampleCount, d.ChannelData.ChannelCount};
-  PhaseTimer fetch(st.timings, "download (request, transfer)");
+  PhaseTimer fetch(st.timings, "download");
   const int rc = Download(st, mode);
   fetch.stop();
   const bool raw = mode != DownloadProcessed;
