@@ -19,6 +19,7 @@ struct CliOptions {
   std::string workDir;  // --workdir DIR ("" = the usual choice, core/workdir.h)
   bool port1066 = false;
   bool yes = false;               // --yes: answer questions Yes / Continue
+  bool timings = false;           // --timings: phase durations to stderr at the end
   int timeoutMs = 0;              // --timeout MS: resting link time-out (0 = the usual 2000 ms)
   std::string command;            // subcommand name
   std::vector<std::string> args;  // its arguments

@@ -53,6 +53,7 @@ void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
       "  --timeout MS        resting link time-out (default 2000)\n"
       "  --yes               answer Yes / Continue to questions\n"
       "  --workdir DIR       the working folder (see above)\n"
+      "  --timings           at the end, how long each phase took (ms), on stderr\n"
       "  --version           the program's version\n"
       "\n"
       "commands\n",
@@ -62,9 +63,33 @@ void usage(const std::vector<lumvex::cli::CliCommand>& cmds) {
 
 }  // namespace
 
+namespace {
+
+void printTimings(const lumvex::PhaseTimes& t, double freeingMs, double mainMs) {
+  std::fputs("timings (ms):\n", stderr);
+  auto line = [](const std::string& name, double ms) {
+    std::fprintf(stderr, "  %-36s %9.1f\n", name.c_str(), ms);
+  };
+  // Each phase, then its parts (which end before it and so come first in the record).
+  double sum = 0;
+  for (const auto& [name, ms] : t.phases) {
+    if (lumvex::PhaseTimes::isPart(name)) continue;
+    line(name, ms);
+    sum += ms;
+    for (const auto& [part, partMs] : t.phases)
+      if (lumvex::PhaseTimes::isPart(part) && part.rfind(name + ": ", 0) == 0) line(part, partMs);
+  }
+  std::fprintf(stderr, "  %-36s %9.1f\n", "freeing the station", freeingMs);
+  std::fprintf(stderr, "  %-36s %9.1f\n", "other", mainMs - sum - freeingMs);
+  std::fprintf(stderr, "  %-36s %9.1f\n", "main, in all", mainMs);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace lumvex;
   using namespace lumvex::cli;
+  const auto mainStart = PhaseTimes::Clock::now();
   std::vector<CliCommand> cmds = AllCliCommands();
   CliOptions opt;
   for (int i = 1; i < argc; ++i) {
@@ -92,6 +117,8 @@ int main(int argc, char** argv) {
       opt.port1066 = true;
     } else if (a == "--yes") {
       opt.yes = true;
+    } else if (a == "--timings") {
+      opt.timings = true;
     } else if (!a.empty() && a[0] == '-') {
       std::fprintf(stderr, "lumvex-cli: unknown option %s\n", a.c_str());
       return 2;
@@ -125,11 +152,22 @@ int main(int argc, char** argv) {
   op.quiet = false;
   // Heap: the station's buffers are large.
   auto st = std::make_unique<Station>(op);
+  st->timings.enabled = opt.timings;
   st->workDir = workDir;
   // The same window model as the GUI: captions, entries and starting states.
   LoadMainLayout(st->model);
   BindCallbacks(*st);
   if (StartStation(*st) != 0) return 1;
+  // Configuration: the working folder, the window model, the INI files.
+  st->timings.add("start-up, configuration", PhaseTimes::msSince(mainStart));
   CliContext ctx{*st, op, opt};
-  return cmd->run(ctx);
+  const int rc = cmd->run(ctx);
+  if (opt.timings) {
+    const PhaseTimes times = st->timings;
+    const auto freeStart = PhaseTimes::Clock::now();
+    st.reset();
+    const double freeingMs = PhaseTimes::msSince(freeStart);
+    printTimings(times, freeingMs, PhaseTimes::msSince(mainStart));
+  }
+  return rc;
 }

@@ -45,6 +45,7 @@ int status(CliContext& c) {
 
 int CliConnect(CliContext& c) {
   Station& st = c.st;
+  PhaseTimer timer(st.timings, "connect, identify");
   Model& m = st.model;
   if (c.opt.timeoutMs > 0) st.session.restingTimeoutMs = c.opt.timeoutMs;
   if (!c.opt.serial.empty()) {
@@ -67,6 +68,7 @@ int CliConnect(CliContext& c) {
 }
 
 void CliDisconnect(CliContext& c) {
+  PhaseTimer timer(c.st.timings, "disconnect");
   if (LinkOpen(c.st)) Disconnect(c.st);
 }
 

@@ -5,6 +5,7 @@
 #include "core/autocheck_state.h"
 #include "core/data.h"
 #include "core/discovery_state.h"
+#include "core/phase_times.h"
 #include "core/session.h"
 #include "core/settings.h"
 #include "platform/model.h"
@@ -44,6 +45,8 @@ struct Station {
   // The autocheck screen's references, current positions and marks.
   AutoCheckTables autoCheck;
   bool quitRequested = false;
+  // Phase durations of the operations run, when a front end asks for them.
+  PhaseTimes timings;
 };
 
 // Takes on the family of dummyType (core/unit_family.h): DummyType, the LED

@@ -68,10 +68,27 @@ int receiveRecords(Station& st, long records, long words) {
   std::vector<uint8_t> block(capacity);
   size_t held = 0;  // bytes in block, less than one record between reads
   int mismatches = 0;
+  // With timings on, the time spent waiting for the link (the unit's own pace
+  // and the transfer) is told apart from the station's handling of the records.
+  const bool timed = st.timings.enabled;
+  const auto t0 = PhaseTimes::Clock::now();
+  double waitMs = 0;
+  struct Report {
+    PhaseTimes& t;
+    const PhaseTimes::Clock::time_point& t0;
+    const double& waitMs;
+    ~Report() {
+      if (!t.enabled) return;
+      t.add("download: waiting for the link", waitMs);
+      t.add("download: station's receive/parse", PhaseTimes::msSince(t0) - waitMs);
+    }
+  } report{st.timings, t0, waitMs};
   for (long r = 0; r < records;) {
     const size_t left = static_cast<size_t>(records - r) * recordBytes - held;
     size_t got = 0;
+    const auto w0 = timed ? PhaseTimes::Clock::now() : PhaseTimes::Clock::time_point{};
     const int rc = ReadSome(st, block.data() + held, std::min(capacity - held, left), got);
+    if (timed) waitMs += PhaseTimes::msSince(w0);
     if (rc != 0) return rc == -2 ? -2 : -1;
     held += got;
     const uint8_t* rec = block.data();

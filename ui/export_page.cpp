@@ -89,15 +89,20 @@ ExportResult Export(Station& st, const std::string& chosenPath, int relative, in
   // The zeroing follows the writer chosen: a name such as RUN.XDAT goes to the
   // DIAdem writer, whose header subtracts the offsets, so its values must stay
   // absolute; RUN.DATCSV goes to the CSV writer, which must get them zeroed.
-  FillExportData(st.data, relative, cfc, writer == Writer::Diadem);
+  {
+    PhaseTimer t(st.timings, "export data (zeroing, filter)");
+    FillExportData(st.data, relative, cfc, writer == Writer::Diadem);
+  }
 
   std::string written = path;
+  PhaseTimer write(st.timings, "export file write");
   if (writer == Writer::Csv)
     result.status = FileSave_NATIVE(st, written, relative);
   else if (writer == Writer::Diadem)
     result.status = FileSave_DIADEM(st, written, relative);
   else
     result.status = FileSave_ISO(st, written, relative);
+  write.stop();
   result.file = written;
   result.lastPath = written;
 
@@ -106,6 +111,7 @@ ExportResult Export(Station& st, const std::string& chosenPath, int relative, in
   // one is tried again at the next export instead of being lost.
   if (st.data.RawPresent != 0 && st.data.RawSaved == 0) {
     std::string raw = written;
+    PhaseTimer t(st.timings, "raw file write");
     if (FileSave_Raw(st, raw) == 0) {
       st.data.RawSaved = 1;
       result.rawFile = raw;

@@ -396,7 +396,9 @@ int GetLumvexData(Station& st) {
   struct Shape {
     int SampleCount, ChannelCount;
   } const before{d.ChannelData.SampleCount, d.ChannelData.ChannelCount};
+  PhaseTimer fetch(st.timings, "download");
   const int rc = Download(st, mode);
+  fetch.stop();
   const bool raw = mode != DownloadProcessed;
   if (rc != 0) {
     // The data set in memory stays as it was, with its raw flags, except that
@@ -408,12 +410,16 @@ int GetLumvexData(Station& st) {
   d.RawPresent = raw ? 1 : 0;
   d.RawSaved = raw ? 0 : 1;
 
+  PhaseTimer assembly(st.timings, "assembly");
   showDataInMemory(st);
   recordIdentification(st);
   BuildChannelCodes(st);
   d.StartTimeMs = static_cast<float>(st.model.intValue(Ctl::DL_START_TIME));
+  if (!raw) AssemblePositions(st);
+  assembly.stop();
 
   if (raw) {
+    PhaseTimer conversion(st.timings, "raw conversion");
     if (ConvertWSIDdata(st, CoordConvert) != 0) {
       // The table still holds the earlier data set: give it back its own
       // shape, and no raw file, whose words belong to the test just fetched.
@@ -423,13 +429,14 @@ int GetLumvexData(Station& st) {
       d.RawSaved = 1;
       return -1;
     }
-  } else {
-    AssemblePositions(st);
   }
+  PhaseTimer derived(st.timings, "derived channels");
   const bool worldSid = isWorldSid(st.session.DummyType);
   if (worldSid) IRTraccCalcs(st);
   if (d.StartTimeMs <= -10 || d.ChannelData.SampleCount >= 100) CalcChannelOffsets(d);
   if (worldSid) LengthCalcs(st);
+  derived.stop();
+  PhaseTimer screens(st.timings, "plot and export pages");
   SetupPlotScreen(st);
   SetupExportScreen(st);
   return 0;

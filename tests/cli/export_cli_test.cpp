@@ -2,11 +2,13 @@
 // extension, against the in-process simulated unit over loopback: the files
 // land where --out names them (a bare name in the current folder), hold the
 // downloaded samples, and a second ISO export to the same name fails.
+#include "sim/wsid_model.h"
 #include "support/cli_station.h"
 #include "support/testing.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -61,4 +63,58 @@ TEST(ExportCli, MmeNameWritesTheTestFolderOnceOnly) {
   EXPECT_EQ(r.exitCode, 1) << r.out;
   EXPECT_TRUE(has(r, "ISO Export Problem: Unable to create the output directory.\n")) << r.out;
   EXPECT_TRUE(has(r, "ERROR: Export Failed")) << r.out;
+}
+
+// --timings reports, after the run, every phase of a raw download and export
+// once, the download's parts under it, and totals that do not count a part
+// twice: the phases, "other" and the freeing add up to main's whole time.
+TEST(ExportCli, TimingsListEveryPhaseOfARawDownloadAndAddUp) {
+  ExportCli c({{"type", "WorldSID"},
+               {"serial", "150"},
+               {"firmware", "LX2 V8.0"},
+               {"side", "LEFT"},
+               {"caldate", "12-Mar-2024"}});
+  ASSERT_EQ(lumvex::sim::wsidWriteCalibrationFiles(c.dir.path(), "150", "12-Mar-2024",
+                                                   lumvex::DummyWorldSID50th, 1),
+            0);
+  CliRun r = c.run("download --start -20 --stop 10 --out plain.csv");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_FALSE(has(r, "timings")) << r.out;
+
+  r = c.run("--timings download --start -20 --stop 10 --out run.csv");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  ASSERT_TRUE(has(r, "raw file: ")) << r.out;
+  const size_t report = r.out.find("timings (ms):\n");
+  ASSERT_NE(report, std::string::npos) << r.out;
+  const char* order[] = {"start-up, configuration",
+                         "connect, identify",
+                         "download",
+                         "download: waiting for the link",
+                         "download: station's receive/parse",
+                         "raw conversion",
+                         "derived channels",
+                         "export data (zeroing, filter)",
+                         "export file write",
+                         "raw file write",
+                         "disconnect",
+                         "freeing the station",
+                         "other",
+                         "main, in all"};
+  size_t at = report;
+  double counted = 0, main = -1;
+  for (const char* name : order) {
+    const size_t line = r.out.find(std::string("\n  ") + name + " ", at);
+    ASSERT_NE(line, std::string::npos) << name << " after offset " << at << "\n" << r.out;
+    at = line + 1;
+    const double ms = std::stod(r.out.substr(r.out.find_first_not_of(' ', line + 3 + strlen(name))));
+    if (std::string(name) == "main, in all")
+      main = ms;
+    else if (std::string(name).find(": ") == std::string::npos)
+      counted += ms;
+    if (std::string(name) != "other") {
+      EXPECT_GE(ms, 0.0) << name;
+    }
+  }
+  // Each printed figure is rounded to 0.1 ms.
+  EXPECT_NEAR(counted, main, 0.1 * std::size(order)) << r.out;
 }
