@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumvex::cli {
@@ -68,5 +69,8 @@ int CliConnect(CliContext& c);
 int CliReadFile(CliContext& c, const std::string& file, const char* command);
 // Closes the link if one is open.
 void CliDisconnect(CliContext& c);
+// An option's whole text as a decimal int (a sign allowed, nothing after it,
+// nothing beyond int's range).
+bool ParseCliInt(std::string_view s, int& out);
 
 }  // namespace lumvex::cli

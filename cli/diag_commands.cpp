@@ -46,10 +46,9 @@ std::string trimmed(std::string_view s) {
 }
 
 bool parseInt(const std::string& s, int& out, int lo, int hi) {
-  char* end = nullptr;
-  const long v = std::strtol(s.c_str(), &end, 10);
-  if (s.empty() || *end != '\0' || v < lo || v > hi) return false;
-  out = static_cast<int>(v);
+  int v = 0;
+  if (!ParseCliInt(s, v) || v < lo || v > hi) return false;
+  out = v;
   return true;
 }
 

@@ -29,14 +29,6 @@ struct DownloadArgs {
   std::string testObject, position;
 };
 
-bool parseInt(const std::string& s, int& out) {
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (s.empty() || *end != '\0') return false;
-  out = static_cast<int>(v);
-  return true;
-}
-
 bool parseArgs(const std::vector<std::string>& a, DownloadArgs& d, std::string& error) {
   for (size_t i = 0; i < a.size(); ++i) {
     const std::string& k = a[i];
@@ -46,12 +38,12 @@ bool parseArgs(const std::vector<std::string>& a, DownloadArgs& d, std::string& 
       return true;
     };
     std::string v;
-    if (k == "--start" && value(v) && parseInt(v, d.start)) {
+    if (k == "--start" && value(v) && ParseCliInt(v, d.start)) {
       d.haveStart = true;
-    } else if (k == "--stop" && value(v) && parseInt(v, d.stop)) {
+    } else if (k == "--stop" && value(v) && ParseCliInt(v, d.stop)) {
       d.haveStop = true;
     } else if (k == "--out" && value(d.out)) {
-    } else if (k == "--filter" && value(v) && parseInt(v, d.filter) &&
+    } else if (k == "--filter" && value(v) && ParseCliInt(v, d.filter) &&
                (d.filter == 1000 || d.filter == 600 || d.filter == 180 || d.filter == 60)) {
     } else if (k == "--relative") {
       d.relative = true;

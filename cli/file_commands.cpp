@@ -46,11 +46,6 @@ struct FileArgs {
   std::vector<std::string> passOn;  // the options a batch gives each input's convert
 };
 
-bool parseInt(const std::string& s, int& out) {
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-  return !s.empty() && ec == std::errc() && p == s.data() + s.size();
-}
-
 bool parseArgs(const std::vector<std::string>& a, bool convert, FileArgs& f, std::string& error) {
   for (size_t i = 0; i < a.size(); ++i) {
     const std::string& k = a[i];
@@ -74,8 +69,8 @@ bool parseArgs(const std::vector<std::string>& a, bool convert, FileArgs& f, std
       f.outDir = v;
     } else if (convert && k == "--format" && value() && (v == "CSV" || v == "DAT" || v == "MME")) {
       f.format = v;
-    } else if (convert && k == "--jobs" && value() && parseInt(v, f.jobs) && f.jobs > 0) {
-    } else if (convert && k == "--filter" && value() && parseInt(v, f.filter) &&
+    } else if (convert && k == "--jobs" && value() && ParseCliInt(v, f.jobs) && f.jobs > 0) {
+    } else if (convert && k == "--filter" && value() && ParseCliInt(v, f.filter) &&
                (f.filter == 1000 || f.filter == 600 || f.filter == 180 || f.filter == 60)) {
       keep();
     } else if (convert && k == "--relative") {

@@ -54,14 +54,6 @@ bool idle(const Station& st) {
   return st.session.unitStatus == StatusReady || st.session.unitStatus == StatusDataHeld;
 }
 
-bool parseInt(const std::string& s, int& out) {
-  char* end = nullptr;
-  const long v = std::strtol(s.c_str(), &end, 10);
-  if (s.empty() || *end != '\0') return false;
-  out = static_cast<int>(v);
-  return true;
-}
-
 // ---------------------------------------------------------------- firmware
 
 int firmware(CliContext& c) {
@@ -138,7 +130,7 @@ struct LedSet {
 // A position index 0-3 or its name, in any case, '_' or '-' for the blank.
 int positionIndex(std::string text) {
   int i = -1;
-  if (parseInt(text, i)) return i >= 0 && i < kLedPositions ? i : -1;
+  if (ParseCliInt(text, i)) return i >= 0 && i < kLedPositions ? i : -1;
   for (char& ch : text) ch = ch == '_' || ch == '-' ? ' ' : static_cast<char>(std::toupper(ch));
   for (int k = 0; k < kLedPositions; ++k)
     if (text == kLedPositionNames[k]) return k;
@@ -150,8 +142,8 @@ bool parseLedSet(const std::string& s, LedSet& out) {
   const size_t eq = s.find('='), colon = s.find(':');
   if (eq == std::string::npos || colon == std::string::npos || colon < eq) return false;
   out.posn = positionIndex(s.substr(colon + 1));
-  return parseInt(s.substr(0, eq), out.led) && out.led >= 1 && out.led <= kAssignedLeds &&
-         parseInt(s.substr(eq + 1, colon - eq - 1), out.rib) && out.rib >= 1 && out.rib <= kLedRibs &&
+  return ParseCliInt(s.substr(0, eq), out.led) && out.led >= 1 && out.led <= kAssignedLeds &&
+         ParseCliInt(s.substr(eq + 1, colon - eq - 1), out.rib) && out.rib >= 1 && out.rib <= kLedRibs &&
          out.posn >= 0;
 }
 
@@ -228,7 +220,7 @@ bool parseLimits(const std::string& s, std::array<int, 3>& out) {
     const size_t comma = a < 2 ? s.find(',', from) : s.size();
     if (comma == std::string::npos) return false;
     int v = 0;
-    if (!parseInt(s.substr(from, comma - from), v) || v < 0) return false;
+    if (!ParseCliInt(s.substr(from, comma - from), v) || v < 0) return false;
     out[static_cast<size_t>(a)] = v;
     from = comma + 1;
   }

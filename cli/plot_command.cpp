@@ -38,14 +38,9 @@ struct PlotArgs {
   bool legend = false;
 };
 
-bool parseInt(std::string_view s, int& out) {
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-  return !s.empty() && ec == std::errc() && p == s.data() + s.size();
-}
-
 bool parseSize(std::string_view s, int& w, int& h) {
   const size_t x = s.find('x');
-  return x != std::string_view::npos && parseInt(s.substr(0, x), w) && parseInt(s.substr(x + 1), h) &&
+  return x != std::string_view::npos && ParseCliInt(s.substr(0, x), w) && ParseCliInt(s.substr(x + 1), h) &&
          w >= kMinSide && w <= kMaxSide && h >= kMinSide && h <= kMaxSide;
 }
 
@@ -68,7 +63,7 @@ bool parseArgs(const std::vector<std::string>& a, PlotArgs& p, std::string& erro
     } else if (k == "--selection" && value()) {
       p.selection = v;
       haveSelection = true;
-    } else if (k == "--filter" && value() && parseInt(v, p.filter) &&
+    } else if (k == "--filter" && value() && ParseCliInt(v, p.filter) &&
                (p.filter == 1000 || p.filter == 600 || p.filter == 180 || p.filter == 60)) {
     } else if (k == "--relative") {
       p.relative = true;

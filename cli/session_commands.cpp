@@ -5,6 +5,7 @@
 #include "link/link.h"
 #include "link/status.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -75,6 +76,12 @@ void CliDisconnect(CliContext& c) {
 void AddSessionCommands(std::vector<CliCommand>& out) {
   out.push_back(
       {"status", "status            connect, print the status number and text, disconnect", status});
+}
+
+bool ParseCliInt(std::string_view s, int& out) {
+  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return !s.empty() && ec == std::errc() && p == s.data() + s.size();
 }
 
 }  // namespace lumvex::cli

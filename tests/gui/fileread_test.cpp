@@ -74,10 +74,10 @@ class FileReadTest : public QObject, protected testing::GuiStation<qt::QtOperato
   void cleanup() { closeStation(); }
 
   void rawFileWaitsForContinueWhileTheSelectorsAreUsed() {
-    testing::RawFileSpec spec;
-    const std::string raw = testing::writeRawFile(dir_->path(), "run", spec);
+    testing::RawFileSetup fileSetup;
+    const std::string raw = testing::writeRawFile(dir_->path(), "run", fileSetup);
     QVERIFY(!raw.empty());
-    QVERIFY(testing::writeCalibration(dir_->path(), spec, "12-Mar-2024"));
+    QVERIFY(testing::writeCalibration(dir_->path(), fileSetup, "12-Mar-2024"));
 
     QString title, filter, boxTitle, boxText;
     bool waited = false;

@@ -13,7 +13,7 @@
 
 namespace lumvex::testing {
 
-struct RawFileSpec {
+struct RawFileSetup {
   int dummyType = DummyWorldSID50th;
   int isLX2 = 0;
   std::string serial = "150";
@@ -25,28 +25,31 @@ struct RawFileSpec {
 };
 
 // Writes dir/<stem>.RDF (".RD2" for LX2) and returns its path.
-inline std::string writeRawFile(const std::string& dir, const std::string& stem, const RawFileSpec& spec) {
+inline std::string writeRawFile(const std::string& dir, const std::string& stem,
+                                const RawFileSetup& fileSetup) {
   ScriptedOperator op;
   auto st = std::make_unique<Station>(op);
-  st->session.DummyType = spec.dummyType;
-  st->session.IsLX2 = spec.isLX2;
-  st->session.SerialNumberText = spec.serial;
-  st->session.TriggerSetting = spec.trigger;
-  st->data.ident.AtdText = spec.atd;
+  st->session.DummyType = fileSetup.dummyType;
+  st->session.IsLX2 = fileSetup.isLX2;
+  st->session.SerialNumberText = fileSetup.serial;
+  st->session.TriggerSetting = fileSetup.trigger;
+  st->data.ident.AtdText = fileSetup.atd;
   st->data.ident.TestDateUs = "06-11-2024";
-  st->data.ident.TestCommentText = spec.comment;
-  st->data.StartTimeMs = spec.startMs;
-  st->data.ChannelData.SampleCount = spec.records;
-  const sim::WsidModel model = sim::wsidModel(spec.dummyType, spec.isLX2);
-  sim::wsidFillRecords(model, spec.startMs, spec.records, st->data.RawWords.begin());
+  st->data.ident.TestCommentText = fileSetup.comment;
+  st->data.StartTimeMs = fileSetup.startMs;
+  st->data.ChannelData.SampleCount = fileSetup.records;
+  const sim::WsidModel model = sim::wsidModel(fileSetup.dummyType, fileSetup.isLX2);
+  sim::wsidFillRecords(model, fileSetup.startMs, fileSetup.records, st->data.RawWords.begin());
   std::string path = dir + "/" + stem + ".X";
   if (FileSave_Raw(*st, path) != 0) return "";
   return path;
 }
 
 // The unit's calibration files of one date in dir.
-inline bool writeCalibration(const std::string& dir, const RawFileSpec& spec, const std::string& calDate) {
-  return sim::wsidWriteCalibrationFiles(dir, spec.serial, calDate, spec.dummyType, spec.isLX2) == 0;
+inline bool writeCalibration(const std::string& dir, const RawFileSetup& fileSetup,
+                             const std::string& calDate) {
+  return sim::wsidWriteCalibrationFiles(dir, fileSetup.serial, calDate, fileSetup.dummyType,
+                                        fileSetup.isLX2) == 0;
 }
 
 }  // namespace lumvex::testing

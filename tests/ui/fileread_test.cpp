@@ -156,8 +156,8 @@ TEST_F(FileButton, FailedReadsLeaveTheDataSetAsItWas) {
   const std::string mme = written("bad.MME");
   std::filesystem::remove(dir.file("bad/CHANNEL/bad.014"));
   const std::string good = written("good.CSV");
-  lt::RawFileSpec spec;  // no calibration file in the working folder
-  const std::string raw = lt::writeRawFile(dir.path(), "bad", spec);
+  lt::RawFileSetup fileSetup;  // no calibration file in the working folder
+  const std::string raw = lt::writeRawFile(dir.path(), "bad", fileSetup);
   op.onEvents = [&] { st.model.commit(Ctl::REPROCESS_BUTTON); };
 
   const Snapshot before(st);
@@ -199,11 +199,11 @@ TEST_F(FileButton, FailedReadsLeaveTheDataSetAsItWas) {
 // While the station waits for "Continue Reprocessing" the operator sets the
 // ISO selectors and the side; the codes and the calibration follow them.
 TEST_F(FileButton, RawFileWaitsForContinueWhileTheSelectorsStayUsable) {
-  lt::RawFileSpec spec;
-  spec.dummyType = DummyWorldSID5th;
-  spec.isLX2 = 1;
-  const std::string raw = lt::writeRawFile(dir.path(), "run", spec);
-  ASSERT_TRUE(lt::writeCalibration(work.path(), spec, "12-Mar-2024"));
+  lt::RawFileSetup fileSetup;
+  fileSetup.dummyType = DummyWorldSID5th;
+  fileSetup.isLX2 = 1;
+  const std::string raw = lt::writeRawFile(dir.path(), "run", fileSetup);
+  ASSERT_TRUE(lt::writeCalibration(work.path(), fileSetup, "12-Mar-2024"));
   std::filesystem::remove(work.file("SN150_12-Mar-2024_Left Side_cal.bin"));  // only the right side's
   Model& m = st.model;
   int looks = 0;
@@ -254,9 +254,9 @@ TEST_F(FileButton, RawFileWaitsForContinueWhileTheSelectorsStayUsable) {
 
 TEST_F(FileButton, ClosingTheWindowDuringTheWaitReadsNothing) {
   earlierDataSet();
-  lt::RawFileSpec spec;
-  const std::string raw = lt::writeRawFile(dir.path(), "run", spec);
-  ASSERT_TRUE(lt::writeCalibration(work.path(), spec, "12-Mar-2024"));
+  lt::RawFileSetup fileSetup;
+  const std::string raw = lt::writeRawFile(dir.path(), "run", fileSetup);
+  ASSERT_TRUE(lt::writeCalibration(work.path(), fileSetup, "12-Mar-2024"));
   const Snapshot before(st);
   op.onEvents = [&] { st.quitRequested = true; };
   EXPECT_EQ(read(raw), -1);
@@ -270,8 +270,8 @@ TEST_F(FileButton, ClosingTheWindowDuringTheWaitReadsNothing) {
 // else the unit's files of that side whatever their date: one is taken,
 // of several the operator chooses, none is the conversion's error.
 TEST_F(FileButton, CalibrationFileIsFoundWhateverTheSessionsDate) {
-  lt::RawFileSpec spec;
-  const std::string raw = lt::writeRawFile(dir.path(), "run", spec);
+  lt::RawFileSetup fileSetup;
+  const std::string raw = lt::writeRawFile(dir.path(), "run", fileSetup);
   op.onEvents = [&] { st.model.commit(Ctl::REPROCESS_BUTTON); };
   st.session.calDate = "01-Jan-2020";
 
@@ -283,12 +283,12 @@ TEST_F(FileButton, CalibrationFileIsFoundWhateverTheSessionsDate) {
                     "directory above\r\n Reprocessing aborted"))
       << ::testing::PrintToString(op.messages());
 
-  ASSERT_TRUE(lt::writeCalibration(work.path(), spec, "12-Mar-2024"));
+  ASSERT_TRUE(lt::writeCalibration(work.path(), fileSetup, "12-Mar-2024"));
   op.clear();
   EXPECT_EQ(read(raw), 0) << ::testing::PrintToString(op.messages());
   EXPECT_EQ(op.requests.size(), 2u);  // the two file buttons' dialogs only
 
-  ASSERT_TRUE(lt::writeCalibration(work.path(), spec, "02-Feb-2025"));
+  ASSERT_TRUE(lt::writeCalibration(work.path(), fileSetup, "02-Feb-2025"));
   op.clear();
   op.requests.clear();
   EXPECT_EQ(read(raw), -1);

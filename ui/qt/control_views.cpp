@@ -435,29 +435,19 @@ class GaugeView : public ControlView {
   QProgressBar* bar_;
 };
 
-// Graphs redraw once per burst of changes: a plot routine adds curve after
-// curve, and only the finished picture needs drawing.
-class GraphView : public ControlView {
+class GraphView : public DeferredGraphView {
  public:
-  GraphView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent) : ControlView(m, c) {
+  GraphView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent) : DeferredGraphView(m, c) {
     plot_ = makePlot(parent);
     input_ = plot_;
     forwardRightClick(commit);
   }
 
  protected:
-  void renderValue(const Control&) override {
-    if (pending_) return;
-    pending_ = true;
-    QTimer::singleShot(0, plot_, [this] {
-      pending_ = false;
-      drawGraph(*plot_, model_[id_].graph);
-    });
-  }
+  void draw(const GraphState& g) override { drawGraph(*plot_, g); }
 
  private:
   QCustomPlot* plot_;
-  bool pending_ = false;
 };
 
 class LabelView : public ControlView {
@@ -511,6 +501,15 @@ void ControlView::forwardRightClick(const CommitFn& commit) {
   Ctl c = id_;
   QObject::connect(input_, &QWidget::customContextMenuRequested, input_,
                    [commit, c](const QPoint&) { commit(c, {EventKind::RightClick}); });
+}
+
+void DeferredGraphView::renderValue(const Control&) {
+  if (pending_) return;
+  pending_ = true;
+  QTimer::singleShot(0, input_, [this] {
+    pending_ = false;
+    draw(model_[id_].graph);
+  });
 }
 
 void ControlView::render() {

@@ -44,6 +44,21 @@ class ControlView {
   QWidget* input_ = nullptr;
 };
 
+// Graph controls redraw once per burst of changes: a plot routine adds curve
+// after curve, and only the finished picture needs drawing.
+class DeferredGraphView : public ControlView {
+ public:
+  using ControlView::ControlView;
+
+ protected:
+  // Draws the graph as the model holds it now; input_ must be set.
+  virtual void draw(const GraphState& g) = 0;
+  void renderValue(const Control&) final;
+
+ private:
+  bool pending_ = false;
+};
+
 // Builds the view of control c with its widgets as children of parent.
 std::unique_ptr<ControlView> makeControlView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent);
 

@@ -3,7 +3,6 @@
 #include "ui/qt/text.h"
 
 #include <QMouseEvent>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -17,9 +16,9 @@ QBrush brushOf(uint32_t fill) {
   return fill == colour::Transparent ? QBrush(Qt::NoBrush) : QBrush(toQColor(fill));
 }
 
-class LiveGraphView : public ControlView {
+class LiveGraphView : public DeferredGraphView {
  public:
-  LiveGraphView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent) : ControlView(m, c) {
+  LiveGraphView(Model& m, Ctl c, const CommitFn& commit, QWidget* parent) : DeferredGraphView(m, c) {
     plot_ = new LiveWidget(parent);
     input_ = plot_;
     forwardRightClick(commit);
@@ -27,18 +26,10 @@ class LiveGraphView : public ControlView {
 
  protected:
   // A pass changes the graph more than once; only its last picture is drawn.
-  void renderValue(const Control&) override {
-    if (pending_) return;
-    pending_ = true;
-    QTimer::singleShot(0, plot_, [this] {
-      pending_ = false;
-      plot_->showLive(model_[id_].graph);
-    });
-  }
+  void draw(const GraphState& g) override { plot_->showLive(g); }
 
  private:
   LiveWidget* plot_;
-  bool pending_ = false;
 };
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <QFontInfo>
 #include <QMenu>
 #include <QSvgGenerator>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -384,27 +383,18 @@ QIcon swatch(uint32_t rgb) {
 // The name part of a legend text (before the padding and the peaks).
 QString legendName(const QCPAbstractPlottable* p) { return p->name().left(kLegendNameWidth).trimmed(); }
 
-// Graphs redraw once per burst of changes, as the other graphs of the window do.
-class PlotGraphView : public ControlView {
+class PlotGraphView : public DeferredGraphView {
  public:
-  PlotGraphView(Model& m, Ctl c, QWidget* parent) : ControlView(m, c) {
+  PlotGraphView(Model& m, Ctl c, QWidget* parent) : DeferredGraphView(m, c) {
     plot_ = new PlotWidget(parent);
     input_ = plot_;
   }
 
  protected:
-  void renderValue(const Control&) override {
-    if (pending_) return;
-    pending_ = true;
-    QTimer::singleShot(0, plot_, [this] {
-      pending_ = false;
-      plot_->showGraph(model_[id_].graph);
-    });
-  }
+  void draw(const GraphState& g) override { plot_->showGraph(g); }
 
  private:
   PlotWidget* plot_;
-  bool pending_ = false;
 };
 
 }  // namespace
