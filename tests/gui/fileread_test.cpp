@@ -22,28 +22,7 @@
 #include <string>
 
 using namespace lumvex;
-
-namespace {
-
-// Runs act on the next modal box to show (polled every 10 ms, for 3 s).
-void onModal(std::function<void(QWidget*)> act) {
-  auto* poll = new QTimer;
-  auto tries = std::make_shared<int>(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, act, tries] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w->isVisible()) {
-      poll->stop();
-      poll->deleteLater();
-      act(w);
-    } else if (++*tries > 300) {
-      poll->stop();
-      poll->deleteLater();
-    }
-  });
-  poll->start(10);
-}
-
-}  // namespace
+using lumvex::testing::onModal;
 
 class FileReadTest : public QObject, protected testing::GuiStation<qt::QtOperator> {
   Q_OBJECT

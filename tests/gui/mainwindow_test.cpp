@@ -38,28 +38,7 @@
 
 using namespace lumvex;
 using lumvex::qt::StationWindow;
-
-namespace {
-
-// Runs `act` on the next modal dialog once it is open (polled every 10 ms, at most 3 s).
-void onModal(std::function<void(QWidget*)> act) {
-  auto* poll = new QTimer;
-  auto tries = std::make_shared<int>(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, act, tries] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w->isVisible()) {
-      poll->stop();
-      poll->deleteLater();
-      act(w);
-    } else if (++*tries > 300) {
-      poll->stop();
-      poll->deleteLater();
-    }
-  });
-  poll->start(10);
-}
-
-}  // namespace
+using lumvex::testing::onModal;
 
 class MainWindowTest : public QObject, protected testing::GuiStation<> {
   Q_OBJECT

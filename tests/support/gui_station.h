@@ -16,7 +16,9 @@
 #include "ui/layout.h"
 #include "ui/qt/station_window.h"
 
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -24,6 +26,24 @@
 #include <type_traits>
 
 namespace lumvex::testing {
+
+// Runs `act` on the next modal dialog once it is open (polled every 10 ms, at most 3 s).
+inline void onModal(std::function<void(QWidget*)> act) {
+  auto* poll = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  QObject::connect(poll, &QTimer::timeout, [poll, act, tries] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w->isVisible()) {
+      poll->stop();
+      poll->deleteLater();
+      act(w);
+    } else if (++*tries > 300) {
+      poll->stop();
+      poll->deleteLater();
+    }
+  });
+  poll->start(10);
+}
 
 template <typename Operator = ScriptedOperator>
 class GuiStation {
