@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -30,6 +31,15 @@ inline bool isXDigit(char c) {
   const char l = lower(c);
   return isDigit(c) || (l >= 'a' && l <= 'f');
 }
+
+// The bytes that end a line's run of plain characters: CR, LF and any byte
+// with its top bit set (one look-up a byte instead of three tests).
+constexpr std::array<bool, 256> kEndsRun = [] {
+  std::array<bool, 256> t{};
+  t['\r'] = t['\n'] = true;
+  for (size_t c = 0x80; c < t.size(); ++c) t[c] = true;
+  return t;
+}();
 
 constexpr float kPow10[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 constexpr uint64_t kExactMantissa = uint64_t{1} << 24;  // every integer up to it is a float
@@ -280,24 +290,84 @@ void TextFileIn::Bytes::resize(size_t n) {
   n_ = n;
 }
 
-TextFileIn::TextFileIn(size_t bufferBytes) : wanted_(std::max<size_t>(bufferBytes, 64)) {}
+namespace {
+const MemoryFiles* memoryFiles = nullptr;
+}  // namespace
 
-TextFileIn::~TextFileIn() {
+void UseMemoryFiles(const MemoryFiles* files) { memoryFiles = files; }
+
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  memory_ = nullptr;
+  size_ = 0;
+  memoryPos_ = 0;
 }
 
-bool TextFileIn::open(const std::string& path) {
-  if (fd_ >= 0) ::close(fd_);
+bool InputFile::open(const std::string& path) {
+  close();
+  if (memoryFiles) {
+    const auto it = memoryFiles->find(path);
+    if (it == memoryFiles->end()) return false;
+    memory_ = it->second.data() ? it->second.data() : "";
+    size_ = static_cast<long long>(it->second.size());
+    return true;
+  }
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  eof_ = fd_ < 0;
   struct stat info {};
-  fileBytes_ = fd_ >= 0 && ::fstat(fd_, &info) == 0 ? static_cast<long long>(info.st_size) : 0;
+  if (fd_ >= 0 && ::fstat(fd_, &info) == 0) size_ = static_cast<long long>(info.st_size);
+  return fd_ >= 0;
+}
+
+long long InputFile::read(char* dst, size_t n) {
+  if (memory_) {
+    const size_t left = static_cast<size_t>(size_) - memoryPos_;
+    n = std::min(n, left);
+    if (n > 0) std::memcpy(dst, memory_ + memoryPos_, n);
+    memoryPos_ += n;
+    return static_cast<long long>(n);
+  }
+  if (fd_ < 0) return -1;
+  ssize_t got;
+  do {
+    got = ::read(fd_, dst, n);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+bool InputFile::readAt(char* dst, size_t n, long long at) {
+  if (memory_) {
+    if (at < 0 || at > size_ || n > static_cast<size_t>(size_ - at)) return false;
+    if (n > 0) std::memcpy(dst, memory_ + at, n);
+    return true;
+  }
+  while (n > 0) {
+    const ssize_t got = ::pread(fd_, dst, n, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    dst += got;
+    n -= static_cast<size_t>(got);
+    at += got;
+  }
+  return true;
+}
+
+TextFileIn::TextFileIn(size_t bufferBytes) : wanted_(std::max<size_t>(bufferBytes, 64)) {}
+
+TextFileIn::~TextFileIn() = default;
+
+bool TextFileIn::open(const std::string& path) {
+  const bool ok = file_.open(path);
+  eof_ = !ok;
+  fileBytes_ = file_.size();
   // The whole of a small file fits, with room to see its end.
   const size_t room =
       static_cast<size_t>(std::min<long long>(fileBytes_, static_cast<long long>(wanted_))) + 64;
   if (buf_.size() < std::min(room, wanted_)) buf_.resize(std::min(room, wanted_));
   pos_ = end_ = 0;
-  return fd_ >= 0;
+  return ok;
 }
 
 bool TextFileIn::fill() {
@@ -314,10 +384,7 @@ bool TextFileIn::fill() {
     }
     buf_.resize(std::min(kMaxBuffer, buf_.size() * 2));
   }
-  ssize_t n;
-  do {
-    n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
-  } while (n < 0 && errno == EINTR);
+  const long long n = file_.read(buf_.data() + end_, buf_.size() - end_);
   if (n <= 0) {
     eof_ = true;
     return false;
@@ -344,7 +411,7 @@ int TextFileIn::readLine(std::string& line, size_t size, bool textMode) {
     const char* b = buf_.data() + pos_;
     const char* e = buf_.data() + end_;
     const char* q = b;
-    while (q < e && *q != '\r' && *q != '\n' && (static_cast<unsigned char>(*q) & 0x80) == 0) ++q;
+    while (q < e && !kEndsRun[static_cast<unsigned char>(*q)]) ++q;
     if (line.size() < keep) line.append(b, std::min(static_cast<size_t>(q - b), keep - line.size()));
     pos_ += static_cast<size_t>(q - b);
     if (q == e) continue;  // the line goes on in the next block
