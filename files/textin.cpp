@@ -1,6 +1,5 @@
 #include "files/textin.h"
 
-
 #include <algorithm>
 #include <array>
 #include <charconv>

@@ -232,8 +232,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (twoThreads) {
     std::vector<float> two(one.size(), 0.0f);
     LastLedPosition lastTwo{};
-    convertRecords(cal, words.data(), recordWords, count, lastTwo, two.data(), kRawChannelCount, 2,
-                   nullptr);
+    convertRecords(cal, words.data(), recordWords, count, lastTwo, two.data(), kRawChannelCount, 2, nullptr);
     FUZZ_CHECK(std::memcmp(one.data(), two.data(), one.size() * sizeof(float)) == 0);
     FUZZ_CHECK(lastOne == lastTwo);
   }
