@@ -7,13 +7,8 @@
 #include "platform/text.h"
 #include "processing/assembly.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -60,29 +55,10 @@ bool secondInteger(std::string_view line, long long& out) {
   return ScanLong(p, end, true, out) == ScanResult::Ok;
 }
 
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-bool readAt(int fd, char* dst, size_t n, off_t at) {
-  while (n > 0) {
-    const ssize_t got = ::pread(fd, dst, n, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    dst += got;
-    n -= static_cast<size_t>(got);
-    at += got;
-  }
-  return true;
-}
-
 // Column n of the file is value s of every row: a block of rows is read
 // column by column into one buffer per column, then spread into the rows a
 // tile at a time, so that both the buffers and the rows stay in the cache.
-bool readColumns(int fd, float* table, int channels, int samples) {
+bool readColumns(InputFile& file, float* table, int channels, int samples) {
   constexpr int kRowBlock = 16384;  // rows: 64 KiB per column
   constexpr int kTileRows = 16;     // one 64-byte line of every column
   constexpr size_t kLine = 64;
@@ -92,8 +68,8 @@ bool readColumns(int fd, float* table, int channels, int samples) {
   for (int s0 = 0; s0 < samples; s0 += block) {
     const int s1 = std::min(samples, s0 + block);
     for (int n = 0; n < channels; ++n)
-      if (!readAt(fd, buf.get() + stride * static_cast<size_t>(n), static_cast<size_t>(s1 - s0) * 4,
-                  (static_cast<off_t>(n) * samples + s0) * 4))
+      if (!file.readAt(buf.get() + stride * static_cast<size_t>(n), static_cast<size_t>(s1 - s0) * 4,
+                       (static_cast<long long>(n) * samples + s0) * 4))
         return false;
     for (int t0 = s0; t0 < s1; t0 += kTileRows) {
       const int rows = std::min(kTileRows, s1 - t0);
@@ -203,16 +179,14 @@ int ReadDiademFile(Station& st, const std::string& path, FileDataSet& ds) {
     dataPath += ".R32";
   else
     dataPath.replace(dat, 4, ".R32");
-  Fd data{::open(dataPath.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (data.fd < 0) {
+  InputFile data;
+  if (!data.open(dataPath)) {
     RefuseFile(st, ReadRefusal::DataNotOpened, dataPath);
     return -1;
   }
   const long long need = 4LL * ds.ChannelCount * ds.SampleCount;  // bytes
-  struct stat info {};
   float* table = st.data.ExportData.values.begin();
-  if (::fstat(data.fd, &info) != 0 || info.st_size < need ||
-      !readColumns(data.fd, table, ds.ChannelCount, ds.SampleCount)) {
+  if (data.size() < need || !readColumns(data, table, ds.ChannelCount, ds.SampleCount)) {
     RefuseFile(st, ReadRefusal::DataTooShort, dataPath);
     return -1;
   }

@@ -1,11 +1,7 @@
 #include "files/textin.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +26,15 @@ inline bool isXDigit(char c) {
   const char l = lower(c);
   return isDigit(c) || (l >= 'a' && l <= 'f');
 }
+
+// The bytes that end a line's run of plain characters: CR, LF and any byte
+// with its top bit set (one look-up a byte instead of three tests).
+constexpr std::array<bool, 256> kEndsRun = [] {
+  std::array<bool, 256> t{};
+  t['\r'] = t['\n'] = true;
+  for (size_t c = 0x80; c < t.size(); ++c) t[c] = true;
+  return t;
+}();
 
 constexpr float kPow10[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 constexpr uint64_t kExactMantissa = uint64_t{1} << 24;  // every integer up to it is a float
@@ -282,22 +287,18 @@ void TextFileIn::Bytes::resize(size_t n) {
 
 TextFileIn::TextFileIn(size_t bufferBytes) : wanted_(std::max<size_t>(bufferBytes, 64)) {}
 
-TextFileIn::~TextFileIn() {
-  if (fd_ >= 0) ::close(fd_);
-}
+TextFileIn::~TextFileIn() = default;
 
 bool TextFileIn::open(const std::string& path) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  eof_ = fd_ < 0;
-  struct stat info {};
-  fileBytes_ = fd_ >= 0 && ::fstat(fd_, &info) == 0 ? static_cast<long long>(info.st_size) : 0;
+  const bool ok = file_.open(path);
+  eof_ = !ok;
+  fileBytes_ = file_.size();
   // The whole of a small file fits, with room to see its end.
   const size_t room =
       static_cast<size_t>(std::min<long long>(fileBytes_, static_cast<long long>(wanted_))) + 64;
   if (buf_.size() < std::min(room, wanted_)) buf_.resize(std::min(room, wanted_));
   pos_ = end_ = 0;
-  return fd_ >= 0;
+  return ok;
 }
 
 bool TextFileIn::fill() {
@@ -314,10 +315,7 @@ bool TextFileIn::fill() {
     }
     buf_.resize(std::min(kMaxBuffer, buf_.size() * 2));
   }
-  ssize_t n;
-  do {
-    n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
-  } while (n < 0 && errno == EINTR);
+  const long long n = file_.read(buf_.data() + end_, buf_.size() - end_);
   if (n <= 0) {
     eof_ = true;
     return false;
@@ -344,7 +342,7 @@ int TextFileIn::readLine(std::string& line, size_t size, bool textMode) {
     const char* b = buf_.data() + pos_;
     const char* e = buf_.data() + end_;
     const char* q = b;
-    while (q < e && *q != '\r' && *q != '\n' && (static_cast<unsigned char>(*q) & 0x80) == 0) ++q;
+    while (q < e && !kEndsRun[static_cast<unsigned char>(*q)]) ++q;
     if (line.size() < keep) line.append(b, std::min(static_cast<size_t>(q - b), keep - line.size()));
     pos_ += static_cast<size_t>(q - b);
     if (q == e) continue;  // the line goes on in the next block

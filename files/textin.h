@@ -5,6 +5,8 @@
 // and many times faster.
 #pragma once
 
+#include "platform/input_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -41,7 +43,7 @@ class TextFileIn {
   TextFileIn& operator=(const TextFileIn&) = delete;
 
   bool open(const std::string& path);
-  bool opened() const { return fd_ >= 0; }
+  bool opened() const { return file_.opened(); }
 
   // readfile_until_cr: one line of at most size - 1 characters (the rest of a
   // longer line is consumed), keeping the CR or LF that ends it. With
@@ -89,7 +91,7 @@ class TextFileIn {
   };
 
   size_t wanted_;  // the buffer size asked for; a smaller file gets a smaller one
-  int fd_ = -1;
+  InputFile file_;
   long long fileBytes_ = 0;  // the size of the file when it was opened
   bool eof_ = false;
   Bytes buf_;

@@ -1,19 +1,19 @@
 // What the reader fuzz targets share: one station for the whole run (its
-// buffers are sized for the largest download), a scratch folder for the files
-// an input is cut into, and the checks every read must pass — a refused file
-// says why in a box (or could not be opened), a read file has counts within
-// the buffers, and the data set in memory is never touched.
+// buffers are sized for the largest download), the files an input is cut
+// into (held in memory: the readers open them from there, no disk touched),
+// and the checks every read must pass — a refused file says why in a box (or
+// could not be opened), a read file has counts within the buffers, and the
+// data set in memory is never touched.
 #pragma once
 
 #include "core/station.h"
-#include "support/scripted_operator.h"
 #include "files/readers.h"
+#include "files/textin.h"
 #include "fuzz/fuzz_check.h"
+#include "support/scripted_operator.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -22,37 +22,17 @@ namespace lumvex::fuzzing {
 struct ReaderRig {
   ScriptedOperator op;
   Station st{op};
-  std::string dir;
+  const std::string dir = "/lumvex-fuzz";  // the folder the memory files are in
+  MemoryFiles files;
   ReaderRig() {
-    // On tmpfs where there is one: files are written for every input.
-    char shm[] = "/dev/shm/lumvex-fuzz-read-XXXXXX";
-    char tmp[] = "/tmp/lumvex-fuzz-read-XXXXXX";
-    const char* folder = mkdtemp(shm);
-    if (!folder) folder = mkdtemp(tmp);
-    FUZZ_CHECK(folder != nullptr);
-    dir = folder;
-    // The folder goes when the run ends (an input that crashed leaves it).
-    static std::string made;
-    made = dir;
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(made, ec);
-    });
     st.workDir = dir;
+    UseMemoryFiles(&files);
   }
   std::string path(std::string_view name) const { return dir + "/" + std::string(name); }
-  void write(std::string_view name, std::string_view bytes) const {
-    std::FILE* f = std::fopen(path(name).c_str(), "wb");
-    FUZZ_CHECK(f != nullptr);
-    FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-    FUZZ_CHECK(std::fclose(f) == 0);
-  }
-  // A fresh folder for the next input's files.
-  void clear() const {
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
-      std::filesystem::remove_all(e.path(), ec);
-  }
+  // The bytes stay the caller's and must outlive the read.
+  void write(std::string_view name, std::string_view bytes) { files[path(name)] = bytes; }
+  // No files for the next input.
+  void clear() { files.clear(); }
 };
 
 inline ReaderRig& rig() {

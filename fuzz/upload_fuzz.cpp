@@ -16,13 +16,15 @@
 #include "support/scripted_operator.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -61,30 +63,82 @@ bool writeAll(int fd, std::string_view bytes) {
 
 // The unit: it answers each step once the station has sent all of that
 // step's bytes, and keeps everything it received. It stops when the station
-// goes away or falls silent for 2 s (a load that went astray).
+// goes away or falls silent for 2 s (a load that went astray). Until an
+// answer is due it waits for exactly the bytes that answer waits for, in one
+// receive, rather than waking for every line the station sends.
 struct Step {
   size_t after;  // bytes received in all before this answer goes out
   std::string answer;
 };
 
 std::string runUnit(int fd, const std::vector<Step>& steps) {
+  const timeval patience{2, 0};
+  FUZZ_CHECK(setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience) == 0);
   std::string got;
   size_t next = 0;
-  char buf[4096];
   for (;;) {
     while (next < steps.size() && got.size() >= steps[next].after) {
       if (!writeAll(fd, steps[next].answer)) return got;
       ++next;
     }
-    pollfd p{fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, 2000);  // ms
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return got;
-    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    const bool due = next < steps.size();
+    const size_t want = due ? steps[next].after - got.size() : 4096;
+    const size_t at = got.size();
+    got.resize(at + want);
+    const ssize_t n = ::recv(fd, got.data() + at, want, due ? MSG_WAITALL : 0);
+    got.resize(at + static_cast<size_t>(n > 0 ? n : 0));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return got;
-    got.append(buf, static_cast<size_t>(n));
   }
+}
+
+// The unit runs on one thread for the whole run, one load at a time: a
+// thread started for every input costs more than the load itself.
+class UnitThread {
+ public:
+  UnitThread() : thread_([this] { serve(); }) {}
+  // Starts the unit on fd; finish() hands back what it received.
+  void start(int fd, const std::vector<Step>* steps) {
+    std::lock_guard lock(m_);
+    fd_ = fd;
+    steps_ = steps;
+    done_ = false;
+    cv_.notify_all();
+  }
+  std::string finish() {
+    std::unique_lock lock(m_);
+    cv_.wait(lock, [this] { return done_; });
+    return std::move(received_);
+  }
+
+ private:
+  void serve() {
+    for (;;) {
+      std::unique_lock lock(m_);
+      cv_.wait(lock, [this] { return steps_ != nullptr; });
+      const int fd = fd_;
+      const std::vector<Step>* steps = steps_;
+      lock.unlock();
+      std::string got = runUnit(fd, *steps);
+      lock.lock();
+      received_ = std::move(got);
+      steps_ = nullptr;
+      done_ = true;
+      cv_.notify_all();
+    }
+  }
+  std::mutex m_;
+  std::condition_variable cv_;
+  int fd_ = -1;
+  const std::vector<Step>* steps_ = nullptr;
+  bool done_ = true;
+  std::string received_;
+  std::thread thread_;  // last: started once the members above are made
+};
+
+UnitThread& unitThread() {
+  static UnitThread* u = new UnitThread;  // never destroyed, like the rig
+  return *u;
 }
 
 }  // namespace
@@ -133,12 +187,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   st.session.unitStatus = 0;
   st.session.IsLX2 = lx2 ? 1 : 0;
 
-  std::string received;
-  std::thread unit([&] { received = runUnit(fds[1], steps); });
+  UnitThread& unit = unitThread();
+  unit.start(fds[1], &steps);
   int loaded = -1;
   const int rc = Loader(st, &loaded);
   st.session.linkHandle.reset();  // the unit sees the station go
-  unit.join();
+  const std::string received = unit.finish();
   close(fds[1]);
 
   FUZZ_CHECK(rc == 0);

@@ -1,11 +1,11 @@
 // Record decoding and the conversion of a whole raw buffer into ChannelData.
 #include "processing/rawconv.h"
 
+#include "platform/input_file.h"
 #include "platform/paths.h"
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -178,10 +178,19 @@ void convertRecords(const CalContext& cal, const uint16_t* words, int recordWord
 }
 
 int readCalibrationFile(const std::string& path, float* image, int capacity) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return -1;
+  InputFile f;
+  if (!f.open(path)) return -1;
   static_assert(sizeof(float) == 4);
-  const size_t n = std::fread(image, sizeof(float), static_cast<size_t>(capacity), f.get());
+  // Whole floats only, as many as fit: what fread of 4-byte items gives.
+  char* dst = reinterpret_cast<char*>(image);
+  const size_t want = static_cast<size_t>(capacity) * sizeof(float);
+  size_t bytes = 0;
+  while (bytes < want) {
+    const long long got = f.read(dst + bytes, want - bytes);
+    if (got <= 0) break;
+    bytes += static_cast<size_t>(got);
+  }
+  const size_t n = bytes / sizeof(float);
   if constexpr (std::endian::native == std::endian::big) {
     for (size_t i = 0; i < n; ++i) {
       uint32_t u;

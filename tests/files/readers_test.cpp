@@ -7,6 +7,7 @@
 #include "files/diadem.h"
 #include "files/iso.h"
 #include "files/readers.h"
+#include "files/textin.h"
 #include "support/export_data.h"
 #include "support/scripted_operator.h"
 #include "support/testing.h"
@@ -251,6 +252,30 @@ TEST_F(ReadersTest, DiademCountsAndDataFileAreCheckedBeforeUse) {
   t.op.clear();
   EXPECT_EQ(ReadDiademFile(st, dat, ds), -1);
   EXPECT_EQ(t.op.messages(), std::vector<std::string>{"Error: Not a Valid Lumvex File"});
+}
+
+TEST_F(ReadersTest, FilesHeldInMemoryReadAsOnDiskAndOnlyThey) {
+  polar(30);
+  const std::string dat = save("d.DAT");
+  const std::string header = lt::readFile(dat), data = lt::readFile(dir.file("d.R32"));
+  MemoryFiles files{{"/mem/d.DAT", header}, {"/mem/d.R32", data}};
+  UseMemoryFiles(&files);
+  struct Restore {
+    ~Restore() { UseMemoryFiles(nullptr); }
+  } restore;
+  FileDataSet ds = fresh();
+  ASSERT_EQ(ReadDiademFile(st, "/mem/d.DAT", ds), 0);
+  EXPECT_EQ(ds.SampleCount, 30);
+  EXPECT_EQ(st.data.ExportData.at(29, 14), 140.0f + 29 * 0.25f);
+  // The disk is out of reach while a table is installed.
+  EXPECT_EQ(ReadDiademFile(st, dat, ds), -1);
+  files.erase("/mem/d.R32");
+  EXPECT_EQ(ReadDiademFile(st, "/mem/d.DAT", ds), -1);
+  EXPECT_TRUE(refused(ReadRefusal::DataNotOpened, "/mem/d.R32"));
+  files["/mem/d.R32"] = std::string_view(data).substr(0, data.size() - 1);
+  t.op.clear();
+  EXPECT_EQ(ReadDiademFile(st, "/mem/d.DAT", ds), -1);
+  EXPECT_TRUE(refused(ReadRefusal::DataTooShort, "/mem/d.R32"));
 }
 
 TEST_F(ReadersTest, IsoChannelFilesAreCheckedBeforeUse) {
