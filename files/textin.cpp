@@ -292,10 +292,9 @@ TextFileIn::~TextFileIn() = default;
 bool TextFileIn::open(const std::string& path) {
   const bool ok = file_.open(path);
   eof_ = !ok;
-  fileBytes_ = file_.size();
   // The whole of a small file fits, with room to see its end.
   const size_t room =
-      static_cast<size_t>(std::min<long long>(fileBytes_, static_cast<long long>(wanted_))) + 64;
+      static_cast<size_t>(std::min<long long>(file_.size(), static_cast<long long>(wanted_))) + 64;
   if (buf_.size() < std::min(room, wanted_)) buf_.resize(std::min(room, wanted_));
   pos_ = end_ = 0;
   return ok;
@@ -482,14 +481,14 @@ bool twoCores() { return std::thread::hardware_concurrency() >= 2; }
 
 size_t TextFileIn::readFloats(float* out, size_t n, size_t stride, bool comma) {
   auto scan = [](const char*& p, const char* e, bool f, float& v) { return scanFloat(p, e, f, v); };
-  if (stride == 1 && n >= kHalvesFrom && fileBytes_ >= kHalvesFromBytes && twoCores())
+  if (stride == 1 && n >= kHalvesFrom && file_.size() >= kHalvesFromBytes && twoCores())
     return readNumbersInHalves(out, n, comma, scan);
   return readNumbers(out, n, stride, comma, scan);
 }
 
 size_t TextFileIn::readWords(uint16_t* out, size_t n) {
   auto scan = [](const char*& p, const char* e, bool f, uint16_t& v) { return scanWord(p, e, f, v); };
-  if (n >= kHalvesFrom && fileBytes_ >= kHalvesFromBytes && twoCores())
+  if (n >= kHalvesFrom && file_.size() >= kHalvesFromBytes && twoCores())
     return readNumbersInHalves(out, n, true, scan);
   return readNumbers(out, n, 1, true, scan);
 }

@@ -92,7 +92,6 @@ class TextFileIn {
 
   size_t wanted_;  // the buffer size asked for; a smaller file gets a smaller one
   InputFile file_;
-  long long fileBytes_ = 0;  // the size of the file when it was opened
   bool eof_ = false;
   Bytes buf_;
   size_t pos_ = 0, end_ = 0;
